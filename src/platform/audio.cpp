@@ -1,0 +1,68 @@
+// audio.cpp - the music device and the one track, through SDL2_mixer.
+#include <SDL.h>
+#include <SDL_mixer.h>
+
+#include "app/host.h"
+#include "platform/platform_internal.h"
+
+namespace {
+
+struct AudioState {
+    bool open = false;
+    Mix_Music* music = nullptr;
+};
+AudioState audio;
+
+bool openAudio() {
+    if (audio.open) return true;
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    Mix_Init(MIX_INIT_MP3);
+    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        return false;
+    }
+    audio.open = true;
+    return true;
+}
+
+bool loadMusic(const uint8_t* bytes, size_t size) {
+    if (!audio.open || !bytes || size == 0 || size > 0x7fffffff) return false;
+    if (audio.music) Mix_FreeMusic(audio.music);
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+    audio.music = rw ? Mix_LoadMUSType_RW(rw, MUS_MP3, 1) : nullptr;
+    return audio.music != nullptr;
+}
+
+void playMusic() {
+    if (audio.music) Mix_PlayMusic(audio.music, 1);  // once, no loop
+}
+
+void seekMusic(double seconds) {
+    if (audio.music) Mix_SetMusicPosition(seconds);
+}
+
+void closeAudio() {
+    if (audio.music) {
+        Mix_HaltMusic();
+        Mix_FreeMusic(audio.music);
+        audio.music = nullptr;
+    }
+    if (audio.open) {
+        Mix_CloseAudio();
+        Mix_Quit();
+        SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        audio.open = false;
+    }
+}
+
+}  // namespace
+
+void installAudioHost() {
+    host.openAudio = openAudio;
+    host.loadMusic = loadMusic;
+    host.playMusic = playMusic;
+    host.seekMusic = seekMusic;
+    host.closeAudio = closeAudio;
+}
+
+void shutdownAudio() { closeAudio(); }

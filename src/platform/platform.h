@@ -1,0 +1,51 @@
+// platform.h - the window, its GL context, input, clock, message boxes,
+// offscreen views and the audio device, on SDL2 and SDL2_mixer. Nothing
+// outside src/platform touches SDL; the show reaches this layer through the
+// Host table (app/host.h), which platformInit fills in.
+#pragma once
+
+#include <string>
+
+#include "app/show_clock.h"
+
+enum class VideoMode {
+    Fullscreen,  // the show as made: full screen, closest mode to 640x480 at 120 Hz
+    Window,      // a window of the given size
+    Offscreen,   // no display at all (shots, recording, bench, tests)
+};
+
+struct PlatformConfig {
+    VideoMode mode = VideoMode::Fullscreen;
+    int width = 640;
+    int height = 480;
+    bool vsync = true;
+};
+
+// Starts SDL's video and events and installs the host table. False, with a
+// reason, when there is no display to open.
+bool platformInit(const PlatformConfig& config, std::string& error);
+// Creates the window (hidden) titled "Hello" and its GL context, current.
+bool platformOpenWindow(std::string& error);
+// Shows the window once the start-up load is done, and hides the cursor.
+void platformShowWindow();
+
+enum class PlatformEventKind { None, Quit, Key, Resize, Close };
+struct PlatformEvent {
+    PlatformEventKind kind = PlatformEventKind::None;
+    int key = 0;  // Key: 27 for Escape, other keys as SDL names them
+    int width = 0, height = 0;
+};
+// Takes the next waiting event; false when none is waiting.
+bool platformPollEvent(PlatformEvent& event);
+// True once the show has asked to end; exitCode tells with what.
+bool platformQuitRequested(int* exitCode);
+
+// Milliseconds since SDL started, as the unsigned 32-bit system tick.
+ShowTicks platformTicks();
+// High-resolution seconds for pacing and measuring.
+double platformSeconds();
+void platformSleep(double seconds);
+// The refresh rate the display reports, 0 when unknown.
+int platformRefreshRate();
+
+void platformShutdown();

@@ -1,0 +1,182 @@
+// window.cpp - SDL window, main GL context, events, clock and message boxes.
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <cstdio>
+
+#include "app/host.h"
+#include "platform/platform.h"
+#include "platform/platform_internal.h"
+
+PlatformState platform;
+
+namespace {
+
+void messageBox(const char* caption, const char* text) {
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // Only a real display can show a box; with none, stderr is the message.
+    if (platform.config.mode != VideoMode::Offscreen)
+        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
+}
+
+void makeMainCurrent() {
+    if (!platform.window || !platform.context) return;
+    SDL_GL_MakeCurrent(platform.window, platform.context);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+}
+
+void swapBuffers() {
+    if (platform.window) SDL_GL_SwapWindow(platform.window);
+}
+
+// Releasing would cost a context switch per frame for nothing: the main
+// context is the only one ever made current between frames.
+void releaseContext() {}
+
+void screenSize(int* w, int* h) {
+    *w = platform.config.width;
+    *h = platform.config.height;
+    if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
+}
+
+void postQuit(int code) {
+    platform.quit = true;
+    platform.exitCode = code;
+}
+
+}  // namespace
+
+bool platformInit(const PlatformConfig& config, std::string& error) {
+    platform.config = config;
+    if (config.mode == VideoMode::Offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+        error = SDL_GetError();
+        return false;
+    }
+    host.messageBox = messageBox;
+    host.makeMainCurrent = makeMainCurrent;
+    host.swapBuffers = swapBuffers;
+    host.releaseContext = releaseContext;
+    host.screenSize = screenSize;
+    host.postQuit = postQuit;
+    installViewHost();
+    installAudioHost();
+    return true;
+}
+
+bool platformOpenWindow(std::string& error) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 2);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
+
+    Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    int w = platform.config.width, h = platform.config.height;
+    if (platform.config.mode == VideoMode::Fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
+    platform.window = SDL_CreateWindow("Hello", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+    if (!platform.window && platform.config.mode == VideoMode::Fullscreen) {
+        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
+        platform.window = SDL_CreateWindow("Hello", 0, 0, w, h, flags);
+    }
+    if (!platform.window) {
+        error = SDL_GetError();
+        return false;
+    }
+    if (platform.config.mode == VideoMode::Fullscreen) {
+        // The closest mode to 640x480 at 120 Hz; the desktop's mode if refused.
+        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, 640, 480, 120, nullptr}, got;
+        int display = SDL_GetWindowDisplayIndex(platform.window);
+        if (!SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &want, &got) ||
+            SDL_SetWindowDisplayMode(platform.window, &got) != 0 ||
+            SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN) != 0)
+            SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+    platform.context = SDL_GL_CreateContext(platform.window);
+    if (!platform.context) {
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+        platform.context = SDL_GL_CreateContext(platform.window);
+    }
+    if (!platform.context) {
+        error = SDL_GetError();
+        SDL_DestroyWindow(platform.window);
+        platform.window = nullptr;
+        return false;
+    }
+    SDL_GL_MakeCurrent(platform.window, platform.context);
+    if (platform.config.mode != VideoMode::Offscreen)
+        SDL_GL_SetSwapInterval(platform.config.vsync ? 1 : 0);
+    return true;
+}
+
+void platformShowWindow() {
+    if (!platform.window) return;
+    if (platform.config.mode != VideoMode::Offscreen) SDL_ShowCursor(SDL_DISABLE);
+    SDL_ShowWindow(platform.window);
+    SDL_RaiseWindow(platform.window);
+}
+
+bool platformPollEvent(PlatformEvent& event) {
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        event = PlatformEvent();
+        switch (e.type) {
+            case SDL_QUIT:
+                event.kind = PlatformEventKind::Quit;
+                return true;
+            case SDL_KEYDOWN:
+                event.kind = PlatformEventKind::Key;
+                event.key = e.key.keysym.sym == SDLK_ESCAPE ? 27 : static_cast<int>(e.key.keysym.sym);
+                return true;
+            case SDL_WINDOWEVENT:
+                if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    event.kind = PlatformEventKind::Resize;
+                    SDL_GL_GetDrawableSize(platform.window, &event.width, &event.height);
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+                    event.kind = PlatformEventKind::Close;
+                    return true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+bool platformQuitRequested(int* exitCode) {
+    if (platform.quit && exitCode) *exitCode = platform.exitCode;
+    return platform.quit;
+}
+
+ShowTicks platformTicks() { return static_cast<ShowTicks>(SDL_GetTicks()); }
+
+double platformSeconds() {
+    return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+void platformSleep(double seconds) {
+    if (seconds > 0) SDL_Delay(static_cast<Uint32>(seconds * 1000.0));
+}
+
+int platformRefreshRate() {
+    SDL_DisplayMode mode;
+    if (!platform.window) return 0;
+    if (SDL_GetWindowDisplayMode(platform.window, &mode) != 0) return 0;
+    return mode.refresh_rate;
+}
+
+void platformShutdown() {
+    shutdownAudio();
+    if (platform.context) SDL_GL_DeleteContext(platform.context);
+    if (platform.window) SDL_DestroyWindow(platform.window);
+    platform.context = nullptr;
+    platform.window = nullptr;
+    SDL_Quit();
+}
