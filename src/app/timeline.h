@@ -1,0 +1,71 @@
+// timeline.h - the show's schedule. Each frame reads the show clock once,
+// sets up the camera of the time window that holds it (first pass), then
+// steps and draws that window's scene with its overlays (second pass). Which
+// scene runs is decided afresh from the clock on every frame.
+//
+// Windows are half-open [from, to) in milliseconds since the end of the
+// start-up load. The finale's windows (F1..F25) count from finaleStart,
+// which the closing-pictures window sets to 220000.
+#pragma once
+
+#include <cstdint>
+
+#include "app/show_clock.h"
+#include "math/camera_path.h"
+
+struct TimelineState {
+    ShowTicks showStart = 0;      // tick at the end of the start-up load
+    ShowTicks frameTime = 0;      // tick read at the start of this frame
+    ShowTicks lastFrameTime = 0;  // the previous frame's tick
+    uint32_t finaleStart = 0;
+    float phaseA = 0, phaseB = 0;               // orbit phases, taking turns
+    float phaseC = 0, phaseD = 0, phaseE = 0;   // finale path phases
+    float terrainAngle = 0;                     // landscape turn, degrees
+    float spin = 0;                             // frame-counted finale camera parameter
+    Vertex cameraVertex;                        // last path sample; the body scenes' viewer
+    uint8_t bodyScenesStarted = 0;              // set once the body scenes begin
+    uint8_t flashFlag = 1;                      // lamp glow on in the finale
+    uint8_t rampFlag = 0;                       // the finale figure's ramp kick
+    bool firstFrame = true;                     // the loading picture is still to show
+    CameraPathPair orbit, finale1, finale2, finale3;
+};
+extern TimelineState timeline;
+
+// Camera windows of the first pass, in table order.
+enum class CameraWindow {
+    Intro, Land1, Land2, Land3, Land4, Orbit1, Orbit2, Orbit3, Orbit4, Pictures,
+    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, F16, F17,
+    F18, F19, F20, F21, F22, F23, F24, F25, None
+};
+// Scene windows of the second pass.
+enum class SceneWindow {
+    Intro, Landscape, DrivenStrings, HangingBauble, SingleBauble1, SingleBauble2, Pictures, Finale
+};
+
+// The first camera row whose window holds elapsed.
+CameraWindow cameraWindowAt(uint32_t elapsed, uint32_t finaleStart);
+// The scene window that holds elapsed (the finale has no end).
+SceneWindow sceneWindowAt(uint32_t elapsed);
+// Name, start and end of a scene window, for reports.
+const char* sceneWindowName(SceneWindow w);
+uint32_t sceneWindowFrom(SceneWindow w);
+uint32_t sceneWindowTo(SceneWindow w);
+
+// This frame's elapsed milliseconds: frameTime - showStart, unsigned.
+uint32_t elapsedMs();
+// |frameTime - lastFrameTime| as a signed 32-bit difference.
+uint32_t frameDeltaMs();
+
+// The projection set-ups shared by the scenes.
+void ortho2d();
+void wideProjection();
+void closeProjection();
+void pathProjection();
+
+// Renders one frame of the show and presents it.
+void renderFrame();
+
+// Called once per frame just before the frame is presented, with elapsed
+// milliseconds: the recorder and the screenshot writer read pixels here.
+using PresentHook = void (*)(uint32_t elapsed);
+extern PresentHook beforePresent;
