@@ -4,7 +4,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config clang libclang-rt-14-dev
   libsdl2-dev libsdl2-mixer-dev libepoxy-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libfreetype-dev fonts-dejavu-core lame
+  libfreetype-dev fonts-dejavu-core lame zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ffmpeg mpg123 sox imagemagick xvfb xauth xdotool
 )

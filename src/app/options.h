@@ -1,0 +1,24 @@
+// options.h - the command line. With no arguments the program is the show
+// exactly as made; the options add a window, screenshots and (later)
+// recording, a later start and a benchmark.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Options {
+    enum class Mode { Show, Shots, Help, Version } mode = Mode::Show;
+    bool windowed = false;
+    int width = 640, height = 480;  // --window WxH or --size WxH
+    std::string shotsDir;
+    std::vector<uint32_t> shotTimes;  // milliseconds, ascending
+    int fps = 0;                      // 0: the mode's default
+};
+
+// Parses argv; false with a short reason on a bad or missing value.
+bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
+// The usage text printed by --help and after a bad option.
+const char* usageText();
+// Default fixed-step rate of a mode.
+int defaultFps(const Options& options);

@@ -1,0 +1,38 @@
+// startup.cpp - the start-up load, as one readable sequence.
+#include "app/startup.h"
+
+#include <epoxy/gl.h>
+
+#include "app/host.h"
+#include "app/show_clock.h"
+#include "app/timeline.h"
+#include "math/camera_path.h"
+
+void loadShow() {
+    TimelineState& t = timeline;
+
+    // The main context is already current (the window's creation made it).
+    t.terrainAngle = -40.0f;
+
+    t.phaseA = 0;
+    t.phaseB = 0;
+
+    // Camera paths: orbit, then the three finale moves.
+    t.orbit = buildOrbitPaths();
+    t.phaseC = 0;
+    t.finale1 = buildFinalePaths1();
+    t.phaseD = 0;
+    t.finale2 = buildFinalePaths2();
+    t.phaseE = 0;
+    t.finale3 = buildFinalePaths3();
+
+    glEnable(GL_DEPTH_TEST);
+
+    // The clock starts last, so the first frame sees elapsed close to 0
+    // however long the load took.
+    t.showStart = clockTicks();
+    t.lastFrameTime = t.showStart;
+    host.releaseContext();
+}
+
+void shutdownShowMusic() { host.closeAudio(); }

@@ -1,0 +1,395 @@
+// timeline.cpp - the two passes over the schedule that make one frame.
+#include "app/timeline.h"
+
+#include <epoxy/gl.h>
+#include <GL/glu.h>
+
+#include <cstdlib>
+
+#include "app/host.h"
+
+TimelineState timeline;
+PresentHook beforePresent = nullptr;
+
+namespace {
+
+struct Range {
+    uint32_t from, to;
+};
+
+// Finale camera windows, relative to finaleStart, F1..F25 in order.
+const Range finaleWindows[] = {
+    {0, 1550},      {1550, 7000},   {7000, 15000},  {15000, 16000}, {16000, 16700},
+    {16700, 21000}, {21000, 24000}, {24000, 24100}, {24100, 26200}, {26200, 26400},
+    {26400, 26950}, {26950, 28000}, {28000, 42000}, {42000, 48000}, {48000, 48800},
+    {48800, 51000}, {51000, 55000}, {55000, 55100}, {55100, 55150}, {55150, 55200},
+    {55200, 55250}, {55250, 56000}, {56000, 61000}, {61000, 81000}, {81000, 100000},
+};
+
+struct SceneRow {
+    SceneWindow window;
+    const char* name;
+    uint32_t from, to;
+};
+const SceneRow sceneRows[] = {
+    {SceneWindow::Intro, "intro", 0, 25000},
+    {SceneWindow::Landscape, "landscape", 25000, 70000},
+    {SceneWindow::DrivenStrings, "driven-strings", 70000, 97740},
+    {SceneWindow::HangingBauble, "hanging-bauble", 97740, 120000},
+    {SceneWindow::SingleBauble1, "single-bauble-1", 120000, 150000},
+    {SceneWindow::SingleBauble2, "single-bauble-2", 150000, 200000},
+    {SceneWindow::Pictures, "pictures", 200000, 220000},
+    {SceneWindow::Finale, "finale", 220000, 300000},
+};
+
+bool inside(uint32_t elapsed, uint32_t from, uint32_t to) { return elapsed >= from && elapsed < to; }
+
+// Perspective with the drawable's aspect; a zero height would divide by zero.
+void perspective(double fov, double nearPlane, double farPlane) {
+    int w = 0, h = 0;
+    host.screenSize(&w, &h);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(fov, static_cast<double>(w) / static_cast<double>(h > 0 ? h : 1), nearPlane, farPlane);
+}
+
+// Follows a camera path pair at the given rate (ms per full path).
+void pathCamera(const CameraPathPair& pair, float& phase, float rate, float rotationOffset) {
+    glFrontFace(GL_CW);
+    pathProjection();
+    phase = phase + static_cast<float>(frameDeltaMs()) / rate;
+    if (phase > 1.0f) phase = 0.0f;  // the path restarts rather than wraps
+    timeline.cameraVertex = evaluatePath(pair.rotation, phase + rotationOffset);
+    glRotatef(timeline.cameraVertex.pos[0], 1, 0, 0);
+    glRotatef(timeline.cameraVertex.pos[1], 0, 1, 0);
+    glRotatef(timeline.cameraVertex.pos[2], 0, 0, 1);
+    timeline.cameraVertex = evaluatePath(pair.translation, phase);
+    glTranslatef(timeline.cameraVertex.pos[0], timeline.cameraVertex.pos[1], timeline.cameraVertex.pos[2]);
+}
+
+void closeTurnY10() {
+    closeProjection();
+    glRotatef(10, 0, 1, 0);
+}
+
+// F7..F12 share one camera.
+void cameraF7() {
+    closeTurnY10();
+    glTranslatef(-0.1f, -0.1f, -0.12f);
+}
+
+// F18..F22 share one camera.
+void cameraF18() {
+    closeProjection();
+    glRotatef(-40, 1, 0, 0);
+    glRotatef(-40, 0, 1, 0);
+    glTranslatef(0.78f, -0.1f, 0.3f);
+}
+
+void wide() { wideProjection(); }
+
+void cameraPass(uint32_t elapsed) {
+    TimelineState& t = timeline;
+    switch (cameraWindowAt(elapsed, t.finaleStart)) {
+        case CameraWindow::Intro:
+            glDisable(GL_DEPTH_TEST);
+            ortho2d();
+            break;
+        case CameraWindow::Land1:
+            glEnable(GL_DEPTH_TEST);
+            wide();
+            glRotatef(15, 1, 0, 0);
+            glRotatef(3, 0, 1, 0);
+            glTranslatef(-40, -80, -300);
+            break;
+        case CameraWindow::Land2:
+            wide();
+            glTranslatef(-30, 20, -200);
+            glRotatef(15, 1, 0, 0);
+            glRotatef(45, 0, 1, 0);
+            break;
+        case CameraWindow::Land3:
+            wide();
+            glTranslatef(-20, 80, -140);
+            glRotatef(35, 1, 0, 0);
+            glRotatef(45, 0, 1, 0);
+            break;
+        case CameraWindow::Land4:
+            wide();
+            glTranslatef(100, -20, -600);
+            glRotatef(45, 1, 0, 0);
+            glRotatef(-15, 0, 1, 0);
+            break;
+        case CameraWindow::Orbit1:
+            t.bodyScenesStarted = 1;
+            pathCamera(t.orbit, t.phaseA, 50000, 0);
+            t.phaseB = 0;
+            break;
+        case CameraWindow::Orbit2:
+            t.bodyScenesStarted = 1;
+            pathCamera(t.orbit, t.phaseB, 50000, 0);
+            t.phaseA = 0;
+            break;
+        case CameraWindow::Orbit3:
+            t.bodyScenesStarted = 1;
+            pathCamera(t.orbit, t.phaseA, 50000, 0);
+            t.phaseB = 0;
+            break;
+        case CameraWindow::Orbit4:
+            t.bodyScenesStarted = 1;
+            pathCamera(t.orbit, t.phaseB, 50000, 0);
+            break;
+        case CameraWindow::Pictures:
+            t.finaleStart = 220000;
+            ortho2d();
+            break;
+        case CameraWindow::F1:
+            t.flashFlag = 0;
+            pathCamera(t.finale1, t.phaseC, 150000, 0);
+            break;
+        case CameraWindow::F2:
+            pathCamera(t.finale2, t.phaseD, 150000, 0);
+            break;
+        case CameraWindow::F3:
+            closeProjection();
+            glRotatef(60, 0, 1, 0);
+            glRotatef(10, 0, 1, 0);
+            glTranslatef(0.45f, -0.2f, -0.2f);
+            break;
+        case CameraWindow::F4:
+            pathCamera(t.finale1, t.phaseC, 150000, 0);
+            break;
+        case CameraWindow::F5:
+            closeTurnY10();
+            glTranslatef(-0.4f, -0.1f, 0.52f);
+            break;
+        case CameraWindow::F6:
+            closeTurnY10();
+            glRotatef(t.spin * 12.0f, 0, 1, 0);
+            t.spin = t.spin - 0.002f;
+            glTranslatef(-0.34f, 0, -0.12f - 0.1f * t.spin);
+            break;
+        case CameraWindow::F7:
+            cameraF7();
+            break;
+        case CameraWindow::F8:
+            t.flashFlag = 1;
+            cameraF7();
+            break;
+        case CameraWindow::F9:
+            t.flashFlag = 0;
+            cameraF7();
+            break;
+        case CameraWindow::F10:
+            t.flashFlag = 1;
+            cameraF7();
+            break;
+        case CameraWindow::F11:
+            t.flashFlag = 0;
+            cameraF7();
+            break;
+        case CameraWindow::F12:
+            t.flashFlag = 1;
+            cameraF7();
+            break;
+        case CameraWindow::F13:
+            t.flashFlag = 1;
+            if (elapsed > t.finaleStart + 37000) t.rampFlag = 1;
+            closeTurnY10();
+            glTranslatef(0.1f, 0.01f, 0.42f);
+            break;
+        case CameraWindow::F14:
+            closeProjection();
+            glRotatef(50, 0, 1, 0);
+            glRotatef(-60, 0, 1, 0);
+            t.spin = t.spin + 1.0f;
+            glRotatef(t.spin * 0.03f, 0, 0, 1);
+            glTranslatef(0.3f, 0, t.spin / 10000.0f + 0.1f);
+            break;
+        case CameraWindow::F15:
+            closeProjection();
+            glRotatef(-10, 0, 1, 0);
+            glRotatef(10, 1, 1, 0);
+            glTranslatef(0.25f, 0.01f, 0.42f);
+            break;
+        case CameraWindow::F16:
+            closeTurnY10();
+            glTranslatef(0.35f, -0.3f, 0.1f);
+            break;
+        case CameraWindow::F17:
+            pathCamera(t.finale3, t.phaseE, 150000, 0.75f);
+            break;
+        case CameraWindow::F18:
+            t.flashFlag = 0;
+            cameraF18();
+            break;
+        case CameraWindow::F19:
+            t.flashFlag = 1;
+            cameraF18();
+            break;
+        case CameraWindow::F20:
+        case CameraWindow::F21:
+            t.flashFlag = 0;
+            cameraF18();
+            break;
+        case CameraWindow::F22:
+            cameraF18();
+            break;
+        case CameraWindow::F23:
+            closeProjection();
+            glRotatef(50, 1, 0, 0);
+            glRotatef(-112, 0, 1, 0);
+            glTranslatef(0.7f, -0.1f, 0.4f);
+            break;
+        case CameraWindow::F24:
+            closeProjection();
+            glRotatef(50, 1, 0, 0);
+            glRotatef(-112, 0, 1, 0);
+            glTranslatef(0.7f, 0.83f, 0.4f);
+            break;
+        case CameraWindow::F25:
+            pathCamera(t.finale3, t.phaseE, 150000, 0);
+            break;
+        case CameraWindow::None:
+            break;
+    }
+}
+
+void modelviewIdentity() {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+}
+
+void scenePass(uint32_t elapsed) {
+    TimelineState& t = timeline;
+    switch (sceneWindowAt(elapsed)) {
+        case SceneWindow::Intro:
+            glDisable(GL_DEPTH_TEST);
+            glDisable(GL_CULL_FACE);
+            modelviewIdentity();
+            wideProjection();
+            glTranslatef(-0.3f, 0.4f, -1.0f);
+            modelviewIdentity();
+            glDisable(GL_CULL_FACE);
+            glDisable(GL_DEPTH_TEST);
+            ortho2d();
+            modelviewIdentity();
+            break;
+        case SceneWindow::Landscape:
+            t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
+            glRotatef(t.terrainAngle, 0, 1, 0);
+            break;
+        case SceneWindow::DrivenStrings:
+        case SceneWindow::HangingBauble:
+        case SceneWindow::SingleBauble1:
+            break;
+        case SceneWindow::SingleBauble2:
+            if (elapsed > 185000) {
+                ortho2d();
+                modelviewIdentity();
+                glDisable(GL_DEPTH_TEST);
+                closeProjection();
+                glTranslatef(-0.3f, 0, -0.8f);
+                modelviewIdentity();
+                glEnable(GL_DEPTH_TEST);
+            }
+            break;
+        case SceneWindow::Pictures:
+            glDepthFunc(GL_EQUAL);
+            glDepthFunc(GL_LESS);
+            glDisable(GL_DEPTH_TEST);
+            closeProjection();
+            glTranslatef(-0.3f, 0, -0.8f);
+            modelviewIdentity();
+            break;
+        case SceneWindow::Finale:
+            if (elapsed < 250000) {
+                wideProjection();
+                glTranslatef(-0.3f, 0.4f, -1.0f);
+                modelviewIdentity();
+                glDisable(GL_CULL_FACE);
+                glEnable(GL_CULL_FACE);
+            }
+            if (elapsed > 300000) host.postQuit(0);
+            break;
+    }
+}
+
+}  // namespace
+
+CameraWindow cameraWindowAt(uint32_t elapsed, uint32_t finaleStart) {
+    if (elapsed < 25000) return CameraWindow::Intro;
+    if (elapsed < 36000) return CameraWindow::Land1;
+    if (elapsed < 48000) return CameraWindow::Land2;
+    if (elapsed < 56000) return CameraWindow::Land3;
+    if (elapsed < 70000) return CameraWindow::Land4;
+    if (elapsed < 97740) return CameraWindow::Orbit1;
+    if (elapsed < 120000) return CameraWindow::Orbit2;
+    if (elapsed < 150000) return CameraWindow::Orbit3;
+    if (elapsed < 200000) return CameraWindow::Orbit4;
+    if (elapsed < 220000) return CameraWindow::Pictures;
+    for (int i = 0; i < 25; ++i) {
+        const Range& r = finaleWindows[i];
+        if (inside(elapsed, finaleStart + r.from, finaleStart + r.to))
+            return static_cast<CameraWindow>(static_cast<int>(CameraWindow::F1) + i);
+    }
+    return CameraWindow::None;
+}
+
+SceneWindow sceneWindowAt(uint32_t elapsed) {
+    for (const SceneRow& row : sceneRows)
+        if (elapsed < row.to) return row.window;
+    return SceneWindow::Finale;
+}
+
+const char* sceneWindowName(SceneWindow w) { return sceneRows[static_cast<int>(w)].name; }
+uint32_t sceneWindowFrom(SceneWindow w) { return sceneRows[static_cast<int>(w)].from; }
+uint32_t sceneWindowTo(SceneWindow w) { return sceneRows[static_cast<int>(w)].to; }
+
+uint32_t elapsedMs() { return timeline.frameTime - timeline.showStart; }
+
+uint32_t frameDeltaMs() {
+    int32_t d = static_cast<int32_t>(timeline.frameTime - timeline.lastFrameTime);
+    return static_cast<uint32_t>(d < 0 ? -static_cast<int64_t>(d) : d);
+}
+
+void ortho2d() {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    glOrtho(-320, 320, -240, 240, -1, 1);
+}
+
+void wideProjection() { perspective(60, 0.1, 4000); }
+void closeProjection() { perspective(70, 0.01, 400); }
+void pathProjection() { perspective(70, 0.0001, 40); }
+
+void renderFrame() {
+    TimelineState& t = timeline;
+    host.makeMainCurrent();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    t.frameTime = clockTicks();
+
+    if (t.firstFrame) {
+        t.firstFrame = false;
+        // The loading picture is drawn here when the pictures are in.
+        glFlush();
+        host.swapBuffers();
+    }
+
+    const uint32_t elapsed = elapsedMs();
+    cameraPass(elapsed);
+
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_DEPTH_TEST);
+    glLoadIdentity();
+
+    scenePass(elapsed);
+
+    t.lastFrameTime = t.frameTime;
+    glFlush();
+    if (beforePresent) beforePresent(elapsed);
+    host.swapBuffers();
+    host.releaseContext();
+}
