@@ -77,22 +77,28 @@ bool platformOpenWindow(std::string& error) {
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     int w = platform.config.width, h = platform.config.height;
-    if (platform.config.mode == VideoMode::Fullscreen) flags |= SDL_WINDOW_FULLSCREEN;
-    platform.window = SDL_CreateWindow("Hello", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
-    if (!platform.window && platform.config.mode == VideoMode::Fullscreen) {
-        flags = (flags & ~SDL_WINDOW_FULLSCREEN) | SDL_WINDOW_FULLSCREEN_DESKTOP;
-        platform.window = SDL_CreateWindow("Hello", 0, 0, w, h, flags);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+    SDL_DisplayMode mode{};
+    bool haveMode = false;
+    if (platform.config.mode == VideoMode::Fullscreen) {
+        // The closest mode to 640x480 at 120 Hz; the desktop's mode if refused.
+        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, 640, 480, 120, nullptr};
+        haveMode = SDL_GetClosestDisplayMode(0, &want, &mode) != nullptr;
+        if (!haveMode && SDL_GetDesktopDisplayMode(0, &mode) == 0) haveMode = true;
+        if (haveMode) {
+            w = mode.w;
+            h = mode.h;
+        }
+        x = y = 0;
+        flags |= SDL_WINDOW_BORDERLESS;
     }
+    platform.window = SDL_CreateWindow("Hello", x, y, w, h, flags);
     if (!platform.window) {
         error = SDL_GetError();
         return false;
     }
     if (platform.config.mode == VideoMode::Fullscreen) {
-        // The closest mode to 640x480 at 120 Hz; the desktop's mode if refused.
-        SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, 640, 480, 120, nullptr}, got;
-        int display = SDL_GetWindowDisplayIndex(platform.window);
-        if (!SDL_GetClosestDisplayMode(display < 0 ? 0 : display, &want, &got) ||
-            SDL_SetWindowDisplayMode(platform.window, &got) != 0 ||
+        if (!haveMode || SDL_SetWindowDisplayMode(platform.window, &mode) != 0 ||
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN) != 0)
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
     }
