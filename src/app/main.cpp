@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/host.h"
+#include "app/music.h"
 #include "app/options.h"
 #include "app/shell.h"
 #include "app/show_clock.h"
@@ -112,10 +113,13 @@ int main(int argc, char** argv) {
     config.mode = live ? (o.windowed ? VideoMode::Window : VideoMode::Fullscreen) : VideoMode::Offscreen;
     config.width = o.width;
     config.height = o.height;
-    if (!platformInit(config, error) || !platformOpenWindow(error)) {
+    // The music is set up before the window, as the show always did.
+    const bool platformUp = platformInit(config, error);
+    if (platformUp && live) initMusic();
+    if (!platformUp || !platformOpenWindow(error)) {
         if (live)
             std::fprintf(stderr,
-                         "baubles: no display to show on (%s); --record FILE or --shots DIR render without one\n",
+                         "baubles: no display to show on (%s); --shots DIR renders without one\n",
                          error.c_str());
         else
             std::fprintf(stderr, "baubles: cannot open an offscreen GL context: %s\n", error.c_str());

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include "app/host.h"
+#include "app/music.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 
@@ -32,6 +33,6 @@ void shellKey(int key) {
 }
 
 void shellDestroy() {
-    shutdownShowMusic();
+    shutdownMusic();
     host.postQuit(0);
 }

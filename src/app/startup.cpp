@@ -4,6 +4,7 @@
 #include <epoxy/gl.h>
 
 #include "app/host.h"
+#include "app/music.h"
 #include "app/show_clock.h"
 #include "app/timeline.h"
 #include "math/camera_path.h"
@@ -28,6 +29,7 @@ void loadShow() {
 
     glEnable(GL_DEPTH_TEST);
 
+    startMusic();
     // The clock starts last, so the first frame sees elapsed close to 0
     // however long the load took.
     t.showStart = clockTicks();
@@ -35,4 +37,3 @@ void loadShow() {
     host.releaseContext();
 }
 
-void shutdownShowMusic() { host.closeAudio(); }

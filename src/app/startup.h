@@ -6,5 +6,3 @@
 
 // Runs the whole start-up load with the main context current.
 void loadShow();
-// Stops the music when the window goes away.
-void shutdownShowMusic();

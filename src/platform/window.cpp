@@ -3,6 +3,7 @@
 #include <epoxy/gl.h>
 
 #include <cstdio>
+#include <string>
 
 #include "app/host.h"
 #include "platform/platform.h"
@@ -51,6 +52,14 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
     if (config.mode == VideoMode::Offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         error = SDL_GetError();
+        return false;
+    }
+    // SDL falls back to its offscreen driver when no display answers; a live
+    // show has nothing to show on then.
+    const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+    if (config.mode != VideoMode::Offscreen && (driver == "offscreen" || driver == "dummy")) {
+        error = "no display found";
+        SDL_Quit();
         return false;
     }
     host.messageBox = messageBox;
