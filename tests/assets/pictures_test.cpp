@@ -1,0 +1,203 @@
+// The generated pictures as the show will read them: every file present, every
+// one a 24-bit uncompressed bottom-up BMP with power-of-two sides, every cut-out
+// black under its mask, and the pictures that belong together fitting together.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kImages = std::string(BAUBLES_ASSET_DIR) + "/Images/";
+
+// A picture read by this test's own minimal reader; rows top first, RGB.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<uint8_t> rgb;
+    std::string error;  // empty when the file is a valid 24-bit bottom-up BMP
+    const uint8_t* at(int x, int y) const { return &rgb[(size_t(y) * w + x) * 3]; }
+};
+
+uint32_t le32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+uint16_t le16(const std::vector<uint8_t>& b, size_t at) { return uint16_t(b[at] | b[at + 1] << 8); }
+
+bool powerOfTwo(int v) { return v > 0 && (v & (v - 1)) == 0; }
+
+// Reads and validates a BMP against the format the show's reader accepts.
+Picture load(const std::string& name) {
+    Picture p;
+    std::ifstream in(kImages + name, std::ios::binary);
+    std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (b.size() < 54) return p.error = "missing or shorter than the headers", p;
+    if (b[0] != 'B' || b[1] != 'M') return p.error = "no BM magic", p;
+    if (le32(b, 14) != 40) return p.error = "info header is not 40 bytes", p;
+    if (le32(b, 10) != 54) return p.error = "pixel data not right after the headers", p;
+    int32_t w = int32_t(le32(b, 18)), h = int32_t(le32(b, 22));
+    if (le16(b, 26) != 1 || le16(b, 28) != 24) return p.error = "not one plane of 24 bits", p;
+    if (le32(b, 30) != 0) return p.error = "compressed", p;
+    if (h <= 0) return p.error = "not bottom-up", p;
+    if (!powerOfTwo(w) || !powerOfTwo(h)) return p.error = "sides not powers of two", p;
+    size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    if (le32(b, 34) != 0 && le32(b, 34) != stride * h) return p.error = "biSizeImage disagrees with the rows", p;
+    if (b.size() < 54 + stride * h) return p.error = "pixel data truncated", p;
+    p.w = w, p.h = h;
+    p.rgb.resize(size_t(w) * h * 3);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* s = &b[54 + size_t(h - 1 - y) * stride + 3 * x];
+            uint8_t* d = &p.rgb[(size_t(y) * w + x) * 3];
+            d[0] = s[2], d[1] = s[1], d[2] = s[0];
+        }
+    return p;
+}
+
+// Glyph files named by the letters and digits of the six spelled words.
+std::set<std::string> glyphNames() {
+    std::set<std::string> names;
+    for (const char* word : {"morvinal", "sulty", "pakh", "amiga", "rulez", "1994"}) {
+        for (const char* c = word; *c; ++c) names.insert(std::string(1, *c));
+    }
+    return names;
+}
+
+// Every cut-out picture: logo, greetings and glyphs.
+std::vector<std::string> cutOuts() {
+    std::vector<std::string> v = {"logo", "tarvik", "quelm", "murto", "fenri", "kolpa"};
+    for (const std::string& g : glyphNames()) v.push_back(g);
+    return v;
+}
+
+const std::vector<std::string> kPlain = {"loading", "velsk",  "Dorovan1", "Dorovan2", "BombkaRef", "Env",
+                                         "Obrus",   "Lampka", "Bombka",   "Bombka_low", "Terrain", "Storm",
+                                         "Forest"};
+
+// Standard deviation of a picture's luminance (0..255).
+double lumaSpread(const Picture& p) {
+    double s = 0, s2 = 0;
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x) {
+            const uint8_t* c = p.at(x, y);
+            double l = 0.3 * c[0] + 0.59 * c[1] + 0.11 * c[2];
+            s += l, s2 += l * l;
+        }
+    double n = double(p.w) * p.h;
+    return std::sqrt(std::max(0.0, s2 / n - (s / n) * (s / n)));
+}
+
+}  // namespace
+
+TEST(AssetPictures, EveryFileIsAValidPowerOfTwoBmpWithContent) {
+    std::vector<std::string> all;
+    for (const std::string& n : kPlain) all.push_back(n + ".bmp");
+    for (const std::string& n : cutOuts()) all.push_back(n + ".bmp"), all.push_back(n + "_alpha.bmp");
+    ASSERT_EQ(all.size(), 13u + 2 * (6 + 21));
+    for (const std::string& name : all) {
+        SCOPED_TRACE(name);
+        Picture p = load(name);
+        ASSERT_EQ(p.error, "");
+        // A picture that came out as one flat colour is a drawing that failed.
+        if (name.find("_alpha") == std::string::npos) {
+            EXPECT_GT(lumaSpread(p), 8.0);
+        }
+    }
+}
+
+TEST(AssetPictures, CutOutsAreBlackWhereTheirMasksAreWhite) {
+    for (const std::string& name : cutOuts()) {
+        SCOPED_TRACE(name);
+        Picture pic = load(name + ".bmp"), mask = load(name + "_alpha.bmp");
+        ASSERT_EQ(pic.error, "");
+        ASSERT_EQ(mask.error, "");
+        ASSERT_EQ(pic.w, mask.w);
+        ASSERT_EQ(pic.h, mask.h);
+        size_t clear = 0, opaque = 0, leaks = 0, tinted = 0;
+        for (int y = 0; y < pic.h; ++y)
+            for (int x = 0; x < pic.w; ++x) {
+                const uint8_t* m = mask.at(x, y);
+                const uint8_t* c = pic.at(x, y);
+                if (m[0] != m[1] || m[1] != m[2]) ++tinted;  // masks are grey
+                if (m[0] == 255) {
+                    ++clear;
+                    if (c[0] || c[1] || c[2]) ++leaks;
+                }
+                if (m[0] == 0) ++opaque;
+            }
+        EXPECT_EQ(leaks, 0u) << "colour showing through where the mask is white";
+        EXPECT_EQ(tinted, 0u);
+        const size_t n = size_t(pic.w) * pic.h;
+        EXPECT_GT(clear, n / 50) << "mask almost all black";
+        EXPECT_GT(opaque, n / 50) << "mask almost all white";
+    }
+}
+
+TEST(AssetPictures, ShapesMatchHowTheShowDrawsThem) {
+    // Greetings are drawn 144 x 72 units, the logo 300 x 300.
+    for (const char* g : {"tarvik", "quelm", "murto", "fenri", "kolpa"}) {
+        Picture p = load(std::string(g) + ".bmp");
+        EXPECT_EQ(p.w, 2 * p.h) << g;
+    }
+    Picture logo = load("logo.bmp");
+    EXPECT_EQ(logo.w, logo.h);
+    // All glyphs share one size so the tiles look alike.
+    Picture first = load("a.bmp");
+    for (const std::string& g : glyphNames()) {
+        Picture p = load(g + ".bmp");
+        EXPECT_EQ(p.w, first.w) << g;
+        EXPECT_EQ(p.h, first.h) << g;
+    }
+}
+
+TEST(AssetPictures, ClosingPicturesJoinIntoOneScene) {
+    Picture left = load("Dorovan1.bmp"), right = load("Dorovan2.bmp");
+    ASSERT_EQ(left.error, "");
+    ASSERT_EQ(right.error, "");
+    EXPECT_EQ(left.w, 512);
+    EXPECT_EQ(right.w, 128);
+    EXPECT_EQ(left.h, 512);
+    EXPECT_EQ(right.h, 512);
+    // Across the join the columns continue each other; across the picture they do not.
+    auto columnDiff = [](const Picture& a, int xa, const Picture& b, int xb) {
+        double d = 0;
+        for (int y = 0; y < a.h; ++y)
+            for (int k = 0; k < 3; ++k) d += std::abs(int(a.at(xa, y)[k]) - int(b.at(xb, y)[k]));
+        return d / (a.h * 3);
+    };
+    // The step across the join is like any step between neighbouring columns of
+    // the left picture, and smaller than a step between unrelated columns.
+    std::vector<double> steps, jumps;
+    for (int x = 0; x + 1 < 512; ++x) steps.push_back(columnDiff(left, x, left, x + 1));
+    for (int x = 0; x < 512; x += 8) jumps.push_back(columnDiff(left, x, right, (x / 8) % 128));
+    std::sort(steps.begin(), steps.end());
+    std::sort(jumps.begin(), jumps.end());
+    const double join = columnDiff(left, 511, right, 0);
+    EXPECT_LE(join, steps.back());
+    EXPECT_LT(join, jumps[jumps.size() / 2]);
+}
+
+TEST(AssetPictures, SmallBaubleIsTheBaubleShrunk) {
+    Picture big = load("Bombka.bmp"), small = load("Bombka_low.bmp");
+    ASSERT_EQ(big.error, "");
+    ASSERT_EQ(small.error, "");
+    ASSERT_LT(small.w, big.w);
+    ASSERT_EQ(big.w % small.w, 0);
+    const int f = big.w / small.w;
+    ASSERT_EQ(big.h / f, small.h);
+    double err = 0;
+    for (int y = 0; y < small.h; ++y)
+        for (int x = 0; x < small.w; ++x)
+            for (int k = 0; k < 3; ++k) {
+                double s = 0;
+                for (int dy = 0; dy < f; ++dy)
+                    for (int dx = 0; dx < f; ++dx) s += big.at(x * f + dx, y * f + dy)[k];
+                err += std::abs(s / (f * f) - small.at(x, y)[k]);
+            }
+    EXPECT_LT(err / (small.w * small.h * 3), 2.0);
+}
