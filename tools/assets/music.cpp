@@ -315,7 +315,7 @@ const Section sections[8] = {
     {{62, true}, {0, 5, 2, 6}, 2, 1, 1, 0.22f, 0.5f, 0.12f, 0.26f, 0, 0, 0.85f, 1600, 2, 1.0f},
     // the driven strings: broken beat, plucks, new key
     {{67, true}, {0, 3, 6, 4}, 3, 2, 1, 0.2f, 0.5f, 0.2f, 0, 0.1f, 0, 0.7f, 1200, 3, 0.7f},
-    // the hanging bauble: airy, chimes and choir, no drums
+    // the hanging bauble: airy, chimes and choir over soft hats, no kick
     {{63, false}, {0, 5, 3, 4}, 1, 3, 2, 0.3f, 0.3f, 0.2f, 0, 0.2f, 0.18f, 0.2f, 700, 4, 0.5f},
     // the first single bauble: half time, deep bass, singing lead
     {{60, true}, {0, 5, 3, 4}, 4, 2, 0, 0.26f, 0.55f, 0, 0.24f, 0, 0, 0.75f, 1100, 5, 0.8f},
