@@ -5,6 +5,7 @@
 
 #include "app/host.h"
 #include "app/music.h"
+#include "app/show_textures.h"
 #include "app/show_clock.h"
 #include "app/timeline.h"
 #include "math/camera_path.h"
@@ -14,6 +15,8 @@ void loadShow() {
 
     // The main context is already current (the window's creation made it).
     t.terrainAngle = -40.0f;
+
+    generateTextureNames();
 
     t.phaseA = 0;
     t.phaseB = 0;
@@ -26,6 +29,8 @@ void loadShow() {
     t.finale2 = buildFinalePaths2();
     t.phaseE = 0;
     t.finale3 = buildFinalePaths3();
+
+    loadPictures();
 
     glEnable(GL_DEPTH_TEST);
 

@@ -7,6 +7,10 @@
 #include <cstdlib>
 
 #include "app/host.h"
+#include "app/overlays.h"
+#include "app/show_textures.h"
+#include "image/texture.h"
+#include "image/traced_ball.h"
 
 TimelineState timeline;
 PresentHook beforePresent = nullptr;
@@ -267,6 +271,7 @@ void scenePass(uint32_t elapsed) {
             glDisable(GL_DEPTH_TEST);
             glDisable(GL_CULL_FACE);
             modelviewIdentity();
+            drawBallSquare(0);  // the default texture object
             wideProjection();
             glTranslatef(-0.3f, 0.4f, -1.0f);
             modelviewIdentity();
@@ -274,10 +279,12 @@ void scenePass(uint32_t elapsed) {
             glDisable(GL_DEPTH_TEST);
             ortho2d();
             modelviewIdentity();
+            if (elapsed > 13000) drawLogo(textures.logo, elapsed - 13000);
             break;
         case SceneWindow::Landscape:
             t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
             glRotatef(t.terrainAngle, 0, 1, 0);
+            drawGreetings(textures.greetings, elapsed - 25000);
             break;
         case SceneWindow::DrivenStrings:
         case SceneWindow::HangingBauble:
@@ -287,6 +294,7 @@ void scenePass(uint32_t elapsed) {
             if (elapsed > 185000) {
                 ortho2d();
                 modelviewIdentity();
+                fadeOutLong(elapsed - 185000);
                 glDisable(GL_DEPTH_TEST);
                 closeProjection();
                 glTranslatef(-0.3f, 0, -0.8f);
@@ -295,7 +303,15 @@ void scenePass(uint32_t elapsed) {
             }
             break;
         case SceneWindow::Pictures:
+            glEnable(GL_TEXTURE_2D);
+            glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
+            drawTexturedQuad(-320, -272, 192, 240);
+            glBindTexture(GL_TEXTURE_2D, textures.closing[1]);
+            drawTexturedQuad(192, -272, 320, 240);
+            glDisable(GL_TEXTURE_2D);
             glDepthFunc(GL_EQUAL);
+            if (elapsed < 205000) fadeIn(elapsed - 200000);
+            if (elapsed > 215000) fadeOut(elapsed - 215000);
             glDepthFunc(GL_LESS);
             glDisable(GL_DEPTH_TEST);
             closeProjection();
@@ -309,6 +325,27 @@ void scenePass(uint32_t elapsed) {
                 modelviewIdentity();
                 glDisable(GL_CULL_FACE);
                 glEnable(GL_CULL_FACE);
+            }
+            if (elapsed < 225000) {
+                ortho2d();
+                modelviewIdentity();
+                fadeIn(elapsed - 220000);
+            }
+            if (elapsed > t.finaleStart + 66000) {
+                ortho2d();
+                modelviewIdentity();
+                fadeOutLong(elapsed - (t.finaleStart + 66000));
+            }
+            if (elapsed > 290000) {
+                ortho2d();
+                modelviewIdentity();
+                // The fade just wrote its depth where the logo goes; without
+                // this the closing logo would never pass the depth test.
+                glDisable(GL_DEPTH_TEST);
+                glEnable(GL_TEXTURE_2D);
+                glBindTexture(GL_TEXTURE_2D, textures.closingLogo);
+                drawTexturedQuad(-120, -32, 100, 40);
+                glDisable(GL_TEXTURE_2D);
             }
             if (elapsed > 300000) host.postQuit(0);
             break;
@@ -372,7 +409,13 @@ void renderFrame() {
 
     if (t.firstFrame) {
         t.firstFrame = false;
-        // The loading picture is drawn here when the pictures are in.
+        ortho2d();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, textures.loading);
+        drawTexturedQuad(-80, -32, 64, 40);
+        glDisable(GL_TEXTURE_2D);
         glFlush();
         host.swapBuffers();
     }

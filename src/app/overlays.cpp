@@ -1,0 +1,84 @@
+// overlays.cpp - fades, logo and greetings.
+#include "app/overlays.h"
+
+#include <epoxy/gl.h>
+
+#include "app/timeline.h"
+
+namespace {
+
+void blackQuad(double opacity) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_CULL_FACE);
+    glBegin(GL_QUADS);
+    glColor4d(0, 0, 0, opacity);
+    glVertex2f(-320, -240);
+    glColor4d(0, 0, 0, opacity);
+    glVertex2f(-320, 240);
+    glColor4d(0, 0, 0, opacity);
+    glVertex2f(320, 240);
+    glColor4d(0, 0, 0, opacity);
+    glVertex2f(320, -240);
+    glEnd();
+    glDisable(GL_BLEND);
+}
+
+enum Greeting { Tarvik, Quelm, Murto, Fenri, Kolpa };
+
+// One sprite, 144 x 72 units from its lower-left corner, scaled about the centre.
+void sprite(const TexturePair& pair, double scale, float x, float y) {
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glScalef(static_cast<float>(scale), static_cast<float>(scale), static_cast<float>(scale));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    drawTexturePair(pair, x, y, x + 144, y + 72);
+}
+
+}  // namespace
+
+void fadeIn(uint32_t t) { blackQuad(1.0 - static_cast<double>(t) / 5000.0); }
+void fadeOut(uint32_t t) { blackQuad(static_cast<double>(t) / 5000.0); }
+void fadeOutLong(uint32_t t) { blackQuad(static_cast<double>(t) / 15000.0); }
+
+void drawLogo(const TexturePair& logo, uint32_t t) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (t < 8000) {
+        const float s = static_cast<float>(8000.0 / static_cast<double>(t > 0 ? t : 1));
+        glScalef(s, s, s);
+    }
+    drawTexturePair(logo, -150, -150, 150, 150);
+}
+
+double greetingScale(uint32_t t, uint32_t growthStart) {
+    if (t <= growthStart) return 0.0;
+    double s = 0.7 * static_cast<double>(t - growthStart) / 3500.0;
+    return s > 1.4 ? 1.4 : s;
+}
+
+void drawGreetings(const TexturePair* greetings, uint32_t t) {
+    glDisable(GL_CULL_FACE);
+    ortho2d();
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    if (t < 9000) {
+        sprite(greetings[Murto], greetingScale(t, 0), -80, -32);
+    } else if (t < 18000) {
+        const double s = greetingScale(t, 9000);
+        sprite(greetings[Quelm], s, 40, 28);
+        sprite(greetings[Tarvik], s, -200, 28);
+    } else if (t < 36000) {
+        if (t >= 27000) sprite(greetings[Fenri], greetingScale(t, 27000), -200, 88);
+    } else if (t < 45000) {
+        sprite(greetings[Kolpa], greetingScale(t, 36000), 40, 88);
+    }
+    glDisable(GL_BLEND);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+}

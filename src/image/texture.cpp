@@ -1,0 +1,91 @@
+// texture.cpp - texture uploads and the two-pass cut-out drawing.
+#include "image/texture.h"
+
+#include <GL/glu.h>
+
+#include "image/bmp.h"
+
+namespace {
+
+// Reads, converts and uploads; mipmapped builds the whole chain.
+int load(const char* path, bool mipmapped) {
+    Image image;
+    if (!readBitmap(path, image)) return -1;
+    std::vector<uint8_t> rgb = bitmapToRgb(image);
+    if (rgb.empty()) return -1;
+
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // the converted rows are padded to 4 bytes
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+
+    GLenum target = GL_TEXTURE_2D;
+    if (image.height == 1 || image.width == 1) {
+        // A one-pixel-thin picture is a 1D texture along its long side.
+        target = GL_TEXTURE_1D;
+        const int texels = image.height == 1 ? image.width : image.height;
+        // A 1-wide column's rows are each padded to 4 bytes: gather them.
+        std::vector<uint8_t> line(static_cast<size_t>(texels) * 3 + 4);
+        const size_t stride = rgbRowStride(image.width);
+        for (int i = 0; i < texels; ++i) {
+            const uint8_t* src = image.height == 1 ? rgb.data() + i * 3 : rgb.data() + i * stride;
+            line[i * 3] = src[0];
+            line[i * 3 + 1] = src[1];
+            line[i * 3 + 2] = src[2];
+        }
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        if (mipmapped)
+            gluBuild1DMipmaps(GL_TEXTURE_1D, 3, texels, GL_RGB, GL_UNSIGNED_BYTE, line.data());
+        else
+            glTexImage1D(GL_TEXTURE_1D, 0, 3, texels, 0, GL_RGB, GL_UNSIGNED_BYTE, line.data());
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    } else if (mipmapped) {
+        gluBuild2DMipmaps(GL_TEXTURE_2D, 3, image.width, image.height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    } else {
+        glTexImage2D(GL_TEXTURE_2D, 0, 3, image.width, image.height, 0, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+    }
+    glTexParameteri(target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(target, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+    return 0;
+}
+
+}  // namespace
+
+void prepareTexture(GLuint name) {
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+}
+
+int loadTexture(const char* path) { return load(path, false); }
+
+int loadMipmappedTexture(const char* path) { return load(path, true); }
+
+void drawTexturedQuad(float x0, float y0, float x1, float y1) {
+    glBegin(GL_QUADS);
+    glTexCoord2f(0, 0);
+    glVertex2f(x0, y0);
+    glTexCoord2f(0, 1);
+    glVertex2f(x0, y1);
+    glTexCoord2f(1, 1);
+    glVertex2f(x1, y1);
+    glTexCoord2f(1, 0);
+    glVertex2f(x1, y0);
+    glEnd();
+}
+
+void drawTexturePair(const TexturePair& pair, float x0, float y0, float x1, float y1) {
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, pair.mask);
+    drawTexturedQuad(x0, y0, x1, y1);
+    glDepthFunc(GL_EQUAL);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glBindTexture(GL_TEXTURE_2D, pair.colour);
+    drawTexturedQuad(x0, y0, x1, y1);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+}
