@@ -40,6 +40,7 @@ protected:
     }
 };
 
+// How many records each list holds, head included.
 inline int countParticles(const Particle* p) {
     int n = 0;
     for (; p; p = p->next) ++n;
