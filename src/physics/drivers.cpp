@@ -85,8 +85,16 @@ void contacts(const SoftBody& body) {
     followParticles(body.colliders);
 }
 
-// Frees the pinned particles of a letter cloth in pairs, each pair with one
-// random velocity; a pin with fewer than two successors stays pinned.
+// One tick of a letter cloth: the release at its tick, then two fine steps.
+void tickLetterCloth(const SoftBody& body, int32_t& counter, int32_t releaseAt) {
+    ++counter;
+    if (counter == releaseAt) releasePins(body);
+    physicsStep(body, dtFine);
+    physicsStep(body, dtFine);
+}
+
+}  // namespace
+
 void releasePins(const SoftBody& body) {
     Particle* p = body.particles;
     while (p && p->next && p->next->next) {
@@ -104,16 +112,6 @@ void releasePins(const SoftBody& body) {
         p = p->next;
     }
 }
-
-// One tick of a letter cloth: the release at its tick, then two fine steps.
-void tickLetterCloth(const SoftBody& body, int32_t& counter, int32_t releaseAt) {
-    ++counter;
-    if (counter == releaseAt) releasePins(body);
-    physicsStep(body, dtFine);
-    physicsStep(body, dtFine);
-}
-
-}  // namespace
 
 bool gateTick(TickClock& clock) {
     if (clock.firstCall) {

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "math/vec3.h"
+#include "physics/model.h"
 
 // One tick clock: milliseconds of show clock not yet turned into ticks.
 struct TickClock {
@@ -68,6 +69,10 @@ void stepSingle2();
 void stepTablecloth();
 void stepFinaleCloth();
 void stepFinaleBody();
+
+// Frees a letter cloth's pins in pairs, each pair with one random velocity;
+// a pin with fewer than two particles after it stays pinned.
+void releasePins(const SoftBody& body);
 
 // One tick of each driver without its gate (tests and benchmarks).
 void tickIntroCloth();
