@@ -201,3 +201,35 @@ TEST(AssetPictures, SmallBaubleIsTheBaubleShrunk) {
             }
     EXPECT_LT(err / (small.w * small.h * 3), 2.0);
 }
+
+TEST(AssetPictures, EveryGlyphShowsItsOwnLetter) {
+    // Cards share their frame, so any two must still differ clearly where the letters are.
+    std::vector<std::pair<std::string, Picture>> glyphs;
+    for (const std::string& g : glyphNames()) glyphs.emplace_back(g, load(g + ".bmp"));
+    for (size_t i = 0; i < glyphs.size(); ++i)
+        for (size_t j = i + 1; j < glyphs.size(); ++j) {
+            const Picture &a = glyphs[i].second, &b = glyphs[j].second;
+            ASSERT_EQ(a.rgb.size(), b.rgb.size());
+            size_t differing = 0;
+            for (size_t k = 1; k < a.rgb.size(); k += 3)  // green: cream card against red ink
+                differing += std::abs(int(a.rgb[k]) - int(b.rgb[k])) > 96;
+            EXPECT_GT(differing, size_t(a.w) * a.h / 400) << glyphs[i].first << " looks like " << glyphs[j].first;
+        }
+}
+
+TEST(AssetPictures, GroundWrapsAroundTheValley) {
+    // The terrain texture runs once around the funnel: its right edge meets its left.
+    Picture t = load("Terrain.bmp");
+    ASSERT_EQ(t.error, "");
+    auto columnDiff = [&](int xa, int xb) {
+        double d = 0;
+        for (int y = 0; y < t.h; ++y)
+            for (int k = 0; k < 3; ++k) d += std::abs(int(t.at(xa, y)[k]) - int(t.at(xb, y)[k]));
+        return d / (t.h * 3);
+    };
+    double neighbours = 0;
+    for (int x = 0; x + 1 < t.w; ++x) neighbours += columnDiff(x, x + 1);
+    neighbours /= t.w - 1;
+    EXPECT_LT(columnDiff(t.w - 1, 0), 1.5 * neighbours);
+    EXPECT_GT(columnDiff(t.w / 2, 0), 1.5 * neighbours);  // a far column is unlike it
+}

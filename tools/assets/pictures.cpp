@@ -493,7 +493,7 @@ Canvas terrainPicture() {
     for (int y = 0; y < N; ++y)
         for (int x = 0; x < N; ++x) {
             float h = fbm(x / 32.f, y / 32.f, 5, 41, 8, 8);
-            float ridge = 1 - std::fabs(2 * fbm(x / 24.f, y / 24.f, 4, 43, 10, 0) - 1);
+            float ridge = 1 - std::fabs(2 * fbm(x * 10.f / N, y / 24.f, 4, 43, 10, 0) - 1);
             h -= 0.25f * std::pow(ridge, 8.f);
             height.at(x, y) = h;
         }
@@ -503,8 +503,8 @@ Canvas terrainPicture() {
             float hx = height.at((x + 1) % N, y) - height.at((x + N - 1) % N, y);
             float hy = height.get(x, std::min(y + 1, N - 1)) - height.get(x, std::max(y - 1, 0));
             float shade = std::clamp(0.75f - 9 * (hx * 0.6f + hy * 0.8f), 0.25f, 1.2f);
-            float moss = std::clamp((fbm(x / 48.f, y / 48.f, 3, 47, 6, 0) - 0.55f) * 5, 0.f, 1.f);
-            float tint = fbm(x / 12.f, y / 12.f, 2, 53, 22, 0);
+            float moss = std::clamp((fbm(x * 5.f / N, y / 48.f, 3, 47, 5, 0) - 0.55f) * 5, 0.f, 1.f);
+            float tint = fbm(x * 21.f / N, y / 12.f, 2, 53, 21, 0);
             Rgb rock = mix({0.42f, 0.4f, 0.38f}, {0.55f, 0.46f, 0.36f}, tint);
             Rgb p = mix(rock, {0.3f, 0.4f, 0.2f}, moss * 0.8f);
             float grain = 0.9f + 0.2f * hashUnit(x, y, 59);
