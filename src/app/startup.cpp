@@ -9,6 +9,7 @@
 #include "app/show_clock.h"
 #include "app/timeline.h"
 #include "math/camera_path.h"
+#include "physics/builders/builders.h"
 
 void loadShow() {
     TimelineState& t = timeline;
@@ -31,6 +32,10 @@ void loadShow() {
     t.finale3 = buildFinalePaths3();
 
     loadPictures();
+
+    // The soft bodies draw from the show's random sequence after the
+    // landscape did, so their values depend on this place in the order.
+    buildShowBodies();
 
     glEnable(GL_DEPTH_TEST);
 
