@@ -2,7 +2,10 @@
 // across a clock wrap, and what a rendered frame does to the timeline state.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "app/host.h"
+#include "app/shell.h"
 #include "app/show_clock.h"
 #include "app/startup.h"
 #include "app/timeline.h"
@@ -129,4 +132,33 @@ TEST(TimelineFrames, PathPhaseRestartsInsteadOfWrapping) {
     EXPECT_EQ(timeline.phaseA, 0.0f);
     // The camera vertex then holds the path's start.
     EXPECT_NEAR(timeline.cameraVertex.pos[1], -0.85f, 1e-5);
+}
+
+TEST(WindowHandlers, ZeroHeightSizeKeepsTheProjectionFinite) {
+    ASSERT_TRUE(openOffscreenGl());
+    shellSize(640, 0);
+    host.makeMainCurrent();
+    float m[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    for (float v : m) EXPECT_TRUE(std::isfinite(v));
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 640);
+    EXPECT_EQ(viewport[3], 0);
+    // The usual size gives the 60-degree projection pulled back by 0.5.
+    shellSize(640, 480);
+    glGetFloatv(GL_PROJECTION_MATRIX, m);
+    EXPECT_NEAR(m[5], 1.0 / std::tan(30.0 * M_PI / 180.0), 1e-5);
+    EXPECT_NEAR(m[0], m[5] * 480.0 / 640.0, 1e-5);
+}
+
+TEST(WindowHandlers, OnlyEscapeEndsTheShow) {
+    host.postQuit = QuitProbe::post;
+    QuitProbe::count = 0;
+    shellKey('x');
+    shellKey(13);
+    EXPECT_EQ(QuitProbe::count, 0);
+    shellKey(27);
+    EXPECT_EQ(QuitProbe::count, 1);
+    resetHost();
 }
