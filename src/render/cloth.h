@@ -1,0 +1,61 @@
+// cloth.h - the deformable bodies of the later scenes drawn straight from
+// their particles: 10 x 10 sheets as lit, textured triangle strips (the two
+// falling sheets, the finale's cloth, both halves of the tablecloth), the
+// letter tiles of the intro and the finale, and the finale's lamp (slab,
+// cords, shade and its glow). Also the cloth scenes' update and draw steps.
+//
+// Every draw is made twice by its scene step: a plain pass that lays down
+// depth and lit colours, then the identical geometry again with depth
+// GL_EQUAL and a texture multiplied onto it.
+//
+// Variants: 1 and 2 the sheets of the two single-bauble scenes, 3 the finale
+// body, 4 the tablecloth, 5 the intro's letter tiles, 7 the finale's tiles.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+
+#include "image/texture.h"
+#include "math/vec3.h"
+#include "physics/model.h"
+#include "render/lighting.h"
+
+constexpr int kClothSide = 10;
+constexpr int kClothVertices = kClothSide * kClothSide;
+
+// The two sheets being drawn, row-major: vertex (r, j) is element 10r + j.
+// Refilled on every call; only the variant being drawn matters.
+extern Vertex clothGridA[kClothVertices];
+extern Vertex clothGridB[kClothVertices];
+
+// Draws the body of a variant. texture is the sheet's or the lamp's picture;
+// names is unused by variants 1 to 4 (the body scenes pass their scene
+// textures). Leaves texturing off, face culling on, and records the variant
+// as the simulation's drawKind, last.
+void drawCloth(int32_t variant, GLuint texture, const GLuint* names);
+// The same for the letter-tile variants (5 and 7): glyphs is the glyph set,
+// tile k shows pair k. Variants 1 to 4 ignore glyphs.
+void drawCloth(int32_t variant, GLuint texture, const TexturePair* glyphs);
+
+// The bodies a cloth step can advance.
+enum class ClothBody { IntroTiles, Tablecloth, FinaleTiles };
+
+// Runs the physics driver of that body; nothing else.
+void stepCloth(ClothBody body);
+// The cloth drawing twice: plain, then with texture multiplied onto it.
+// Leaves blending and texturing off and the depth function at GL_LESS.
+void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs);
+
+// --- pieces of the drawing, for the tests ---
+
+// The neighbours of grid vertex v in the order up, left, down, right; a
+// neighbour that would fall off the sheet is v itself.
+void clothNeighbours(int v, int out[4]);
+// Copies particles 1..100 after head into grid positions (row-major).
+void fillClothGrid(Vertex* grid, Particle* head);
+// Normals and light for sheet a; when b is given, b is lit right after each
+// vertex of a with a's normal in place of its own.
+void shadeClothGrids(Vertex* a, Vertex* b, const Light* lights, int32_t count);
+// The six lights of a sheet variant (1 to 4); false for the others.
+bool clothLights(int32_t variant, Light out[6]);
