@@ -8,6 +8,7 @@
 #include "app/show_textures.h"
 #include "app/show_clock.h"
 #include "app/timeline.h"
+#include "landscape/landscape.h"
 #include "math/camera_path.h"
 #include "physics/builders/builders.h"
 
@@ -30,6 +31,11 @@ void loadShow() {
     t.finale2 = buildFinalePaths2();
     t.phaseE = 0;
     t.finale3 = buildFinalePaths3();
+
+    // The valley, then the undrawn second funnel: both draw from the show's
+    // random sequence before anything else does.
+    buildLandscape();
+    buildSecondLandscape();
 
     loadPictures();
 

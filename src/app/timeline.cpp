@@ -11,6 +11,7 @@
 #include "app/show_textures.h"
 #include "image/texture.h"
 #include "image/traced_ball.h"
+#include "landscape/landscape.h"
 
 TimelineState timeline;
 PresentHook beforePresent = nullptr;
@@ -284,6 +285,7 @@ void scenePass(uint32_t elapsed) {
         case SceneWindow::Landscape:
             t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
             glRotatef(t.terrainAngle, 0, 1, 0);
+            drawLandscape();
             drawGreetings(textures.greetings, elapsed - 25000);
             break;
         case SceneWindow::DrivenStrings:

@@ -1,0 +1,161 @@
+// landscape_draw.cpp - one frame of the valley: the light's colour swings,
+// the even trees sway with their lights, and the terrain is drawn three
+// times over the same pixels (picture, times the lit colour, plus the lit
+// colour). The counters count frames, so the valley moves with the frame rate.
+#include "landscape/landscape.h"
+
+#include <cmath>
+
+namespace {
+
+// The eight crown triangles over the six crown corners.
+const int kCrownTriangles[8][3] = {{0, 4, 2}, {0, 2, 5}, {0, 3, 4}, {0, 5, 3},
+                                   {1, 2, 4}, {1, 5, 2}, {1, 4, 3}, {1, 3, 5}};
+
+// Sends one terrain vertex with its colour, texture coordinate and position.
+inline void sendTerrainVertex(const Vertex& v) {
+    glColor3fv(v.colour);
+    glTexCoord2fv(v.tex);
+    glVertex3fv(v.pos);
+}
+
+// Sends a vertex with colour and position only: the texture coordinate stays.
+inline void sendColouredVertex(const Vertex& v) {
+    glColor3fv(v.colour);
+    glVertex3fv(v.pos);
+}
+
+}  // namespace
+
+void drawStormBackdrop() {
+    glDisable(GL_CULL_FACE);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, landscape.stormTexture);
+    for (int i = 0; i < 19; ++i) {
+        glColor3f(1.0f, 1.0f, 1.0f);
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int j = 0; j < 40; ++j) {
+            const float s = j / 39.0f;
+            const float x = 65.0f * j - 1300.0f;
+            const float z = 2.0f * (j - 20) * (j - 20) - 2000.0f;
+            glTexCoord2f(s, 1.01f - i / 19.0f);
+            glVertex3f(x, 900.0f - 45.0f * i, z);
+            glTexCoord2f(s, 1.01f - (i + 1) / 19.0f);
+            glVertex3f(x, 900.0f - 45.0f * (i + 1), z);
+        }
+        glEnd();
+    }
+    glDisable(GL_TEXTURE_2D);
+}
+
+void drawTrees() {
+    for (const LandscapeTree& tree : landscape.trees) {
+        // Dark green-blue at the ground to light cyan at the top; 51 points.
+        glBegin(GL_LINE_STRIP);
+        for (float t = 0.0f; t < 1.0f; t += 0.02f) {
+            glColor3f(0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f);
+            const Vertex p = evaluatePath(tree.trunk, t);
+            glVertex3fv(p.pos);
+        }
+        glEnd();
+
+        glBegin(GL_TRIANGLES);
+        for (const auto& tri : kCrownTriangles) {
+            for (int v : tri) {
+                glColor3f(0.2f, tree.restCrown[v].colour[1], tree.restCrown[v].colour[2]);
+                glVertex3fv(tree.crown[v].pos);
+            }
+        }
+        glEnd();
+    }
+}
+
+void swayTrees(float x) {
+    LandscapeState& L = landscape;
+    const float sx = std::sin(x), cx = std::cos(x);
+    static const float reach[5] = {0.0f, 1.0f, 2.0f, 3.0f, 5.0f};
+    for (int m = 1; m <= 50; ++m) {
+        LandscapeTree& tree = L.trees[2 * (m - 1)];
+        Light& light = L.landscapeLights[m];
+        light.position = light.home + Vec3(4.0f * sx, 0.5f * cx, cx);
+        for (int p = 1; p < 5; ++p)
+            tree.sway[p].setPosition(tree.rest[p].position() + Vec3(reach[p] * sx, 0.5f * cx, cx));
+        // Assigning the new curve frees the old one's storage.
+        tree.trunk = buildPath(tree.sway, 4);
+        crownFromPoints(tree.crown, tree.sway);
+    }
+}
+
+void lightTerrain() {
+    for (Vertex& v : landscape.terrain) lightVertex(v, landscape.landscapeLights, kLandscapeLights);
+}
+
+void emitTerrainStrips() {
+    const Vertex* g = landscape.terrain;
+    for (int i = 0; i < kTerrainRings - 1; ++i) {
+        const Vertex* ring = g + i * kTerrainColumns;
+        const Vertex* next = ring + kTerrainColumns;
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int j = 0; j < kTerrainColumns; ++j) {
+            sendTerrainVertex(ring[j]);
+            sendTerrainVertex(next[j]);
+        }
+        // Closing pair: the ring has no seam vertex, so column 0 comes again.
+        sendColouredVertex(ring[0]);
+        sendColouredVertex(next[0]);
+        glEnd();
+    }
+}
+
+void drawTerrainStrips() {
+    lightTerrain();
+    emitTerrainStrips();
+}
+
+void drawLandscape() {
+    LandscapeState& L = landscape;
+    L.valleyPhase += 0.006f;
+    L.swayPhase += 0.06f;
+
+    // Green and blue swing between -0.4 (the light darkens) and 1.2.
+    const float glow = 0.8f * std::cos(L.valleyPhase) + 0.4f;
+    L.landscapeLights[0].colour = Vec3(0.0f, glow, glow);
+
+    glEnable(GL_TEXTURE_2D);
+    drawStormBackdrop();
+
+    glDisable(GL_TEXTURE_2D);
+    drawTrees();
+    swayTrees(L.swayPhase);
+    glDisable(GL_CULL_FACE);
+    drawTrees();
+
+    // The three passes see the same lights, so the terrain is lit once and
+    // the same colours are sent three times.
+    lightTerrain();
+
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    glBindTexture(GL_TEXTURE_2D, L.terrainTexture);
+    // The picture goes in unmodulated. The intro's traced ball leaves this
+    // mode behind; set it here so a show started later looks the same.
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    emitTerrainStrips();
+
+    // Times the lit colour...
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glDepthFunc(GL_EQUAL);
+    emitTerrainStrips();
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+
+    // ...plus the lit colour.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDepthFunc(GL_EQUAL);
+    emitTerrainStrips();
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+}
