@@ -8,6 +8,7 @@
 #include "app/show_textures.h"
 #include "app/show_clock.h"
 #include "app/timeline.h"
+#include "image/glyphs.h"
 #include "landscape/landscape.h"
 #include "math/camera_path.h"
 #include "physics/builders/builders.h"
@@ -38,6 +39,8 @@ void loadShow() {
     buildSecondLandscape();
 
     loadPictures();
+    loadGlyphSetA(textures.glyphsA);
+    loadGlyphSetB(textures.glyphsB);
 
     // The soft bodies draw from the show's random sequence after the
     // landscape did, so their values depend on this place in the order.

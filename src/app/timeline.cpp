@@ -12,6 +12,7 @@
 #include "image/texture.h"
 #include "image/traced_ball.h"
 #include "landscape/landscape.h"
+#include "render/cloth.h"
 
 TimelineState timeline;
 PresentHook beforePresent = nullptr;
@@ -276,6 +277,8 @@ void scenePass(uint32_t elapsed) {
             wideProjection();
             glTranslatef(-0.3f, 0.4f, -1.0f);
             modelviewIdentity();
+            stepCloth(ClothBody::IntroTiles);
+            drawClothScene(5, textures.tablecloth, textures.glyphsA);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             ortho2d();
@@ -301,6 +304,8 @@ void scenePass(uint32_t elapsed) {
                 closeProjection();
                 glTranslatef(-0.3f, 0, -0.8f);
                 modelviewIdentity();
+                stepCloth(ClothBody::Tablecloth);
+                drawClothScene(4, textures.tablecloth, textures.glyphsA);
                 glEnable(GL_DEPTH_TEST);
             }
             break;
@@ -319,6 +324,8 @@ void scenePass(uint32_t elapsed) {
             closeProjection();
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
+            stepCloth(ClothBody::Tablecloth);
+            drawClothScene(4, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             if (elapsed < 250000) {
@@ -326,6 +333,8 @@ void scenePass(uint32_t elapsed) {
                 glTranslatef(-0.3f, 0.4f, -1.0f);
                 modelviewIdentity();
                 glDisable(GL_CULL_FACE);
+                stepCloth(ClothBody::FinaleTiles);
+                drawClothScene(7, textures.tablecloth, textures.glyphsB);
                 glEnable(GL_CULL_FACE);
             }
             if (elapsed < 225000) {
