@@ -7,6 +7,7 @@
 #include "app/host.h"
 #include "app/shell.h"
 #include "app/show_clock.h"
+#include "app/show_textures.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "support/offscreen_gl.h"
@@ -84,6 +85,8 @@ TEST(TimelineFrames, WholeShowSetsItsFlagsAndEndsAfter300Seconds) {
     timeline = TimelineState();
     loadShow();
     EXPECT_EQ(timeline.terrainAngle, -40.0f);
+    EXPECT_EQ(textures.bauble, 1u);  // the bauble's picture is the first name
+    EXPECT_EQ(textures.glyphsB[13].mask, textures.bauble + 1 + 1 + 1 + 9 + 52 + 52 + 2 + 2 + 10 + 34 + 28);
     EXPECT_EQ(timeline.showStart, clockTicks());
 
     renderFrame();
