@@ -1,0 +1,30 @@
+// pacing.cpp - how many show frames each present carries.
+#include "app/pacing.h"
+
+#include <cmath>
+
+void startPacing(Pacer& pacer, double now) {
+    pacer.start = now;
+    pacer.done = 0;
+}
+
+int framesDue(Pacer& pacer, double now) {
+    const double elapsed = now - pacer.start;
+    if (elapsed < 0) return 0;
+    const uint64_t target = static_cast<uint64_t>(std::floor(elapsed * pacer.rate + 1e-6)) + 1;
+    if (target <= pacer.done) return 0;
+    uint64_t due = target - pacer.done;
+    if (due > static_cast<uint64_t>(pacer.maxBurst)) {
+        // Behind by more than a burst (a stall, a slow machine): give up the
+        // backlog rather than racing through it.
+        pacer.start += static_cast<double>(due - pacer.maxBurst) / pacer.rate;
+        due = static_cast<uint64_t>(pacer.maxBurst);
+    }
+    pacer.done += due;
+    return static_cast<int>(due);
+}
+
+double secondsToNextFrame(const Pacer& pacer, double now) {
+    const double due = pacer.start + static_cast<double>(pacer.done) / pacer.rate;
+    return due > now ? due - now : 0.0;
+}

@@ -1,0 +1,70 @@
+// The live show's pace on simulated displays: 120 show frames per second on
+// 60, 120, 144 and 240 Hz with vsync and with no vsync at all.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/pacing.h"
+
+namespace {
+
+struct SimulatedSecond {
+    int showFrames = 0;
+    int presents = 0;
+};
+
+// A loop like the live one on a display of refreshHz (0: no vsync), where
+// each show frame costs renderCost seconds. Returns what one second does.
+SimulatedSecond simulate(double refreshHz, double renderCost, double seconds = 10.0) {
+    Pacer p;
+    double now = 0.0;
+    startPacing(p, now);
+    SimulatedSecond r;
+    const double warmup = 1.0;
+    while (now < warmup + seconds) {
+        int n = framesDue(p, now);
+        if (n == 0) {
+            // Nothing due: the loop sleeps until the next frame is due.
+            now += std::max(secondsToNextFrame(p, now), 1e-4);
+            continue;
+        }
+        now += n * renderCost;
+        if (refreshHz > 0) {
+            // The swap waits for the next refresh.
+            double period = 1.0 / refreshHz;
+            now = std::ceil(now / period + 1e-9) * period;
+        }
+        if (now > warmup && now <= warmup + seconds) {
+            r.showFrames += n;
+            ++r.presents;
+        }
+    }
+    r.showFrames = static_cast<int>(std::lround(r.showFrames / seconds));
+    r.presents = static_cast<int>(std::lround(r.presents / seconds));
+    return r;
+}
+
+}  // namespace
+
+TEST(Pacing, AHundredAndTwentyShowFramesASecondOnAnyDisplay) {
+    for (double hz : {60.0, 120.0, 144.0, 240.0, 0.0}) {
+        SimulatedSecond r = simulate(hz, 0.001);
+        EXPECT_NEAR(r.showFrames, 120, 1) << hz << " Hz";
+        if (hz == 60.0) EXPECT_NEAR(r.presents, 60, 1) << "every second frame is presented";
+        if (hz >= 120.0) EXPECT_NEAR(r.presents, 120, 1) << "never more than one present per show frame";
+    }
+}
+
+TEST(Pacing, SlowMachinesDropTheBacklogInsteadOfRacing) {
+    // A machine that needs 20 ms a frame cannot reach 120: each present
+    // carries at most a burst of frames, and nothing runs ahead of time.
+    Pacer p;
+    startPacing(p, 0.0);
+    EXPECT_EQ(framesDue(p, 0.0), 1);
+    EXPECT_EQ(framesDue(p, 0.0), 0);
+    EXPECT_EQ(framesDue(p, 1.0), p.maxBurst);  // a one-second stall
+    EXPECT_EQ(framesDue(p, 1.0), 0);
+    EXPECT_NEAR(secondsToNextFrame(p, 1.0), 1.0 / 120, 1e-9);
+    EXPECT_EQ(framesDue(p, 1.0 + 1.0 / 120), 1);
+    EXPECT_EQ(framesDue(p, -5.0), 0);  // a clock that stepped back waits
+}
