@@ -12,14 +12,18 @@
 #include "landscape/landscape.h"
 #include "math/camera_path.h"
 #include "physics/builders/builders.h"
+#include "render/sphere.h"
 
 void loadShow() {
     TimelineState& t = timeline;
+    allocateSpheres();
 
     // The main context is already current (the window's creation made it).
     t.terrainAngle = -40.0f;
 
     generateTextureNames();
+    // The spheres take the bauble's texture name now; its picture comes later.
+    buildShowSpheres(textures.bauble);
 
     t.phaseA = 0;
     t.phaseB = 0;

@@ -1,0 +1,269 @@
+// sphere.cpp - building, placing and drawing the bauble meshes. All the
+// trigonometry runs once at start-up; a frame only adds the centre to each
+// vertex and sends the strips.
+#include "render/sphere.h"
+
+#include <cmath>
+
+SphereState spheres;
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// k / (n - 1) as a texture coordinate; a one-vertex face has no span, so 0.
+inline float span(int32_t k, int32_t n) {
+    return n > 1 ? static_cast<float>(k) / static_cast<float>(n - 1) : 0.0f;
+}
+
+// Index of vertex (face, row, column) in a mesh of n x n per face.
+inline int32_t at(int32_t n, int32_t f, int32_t i, int32_t j) { return f * n * n + i * n + j; }
+
+inline void setTex(Vertex& v, float s, float t) {
+    v.tex[0] = s;
+    v.tex[1] = t;
+}
+
+// Sends the strips of one face in the winding the body scenes cull by:
+// faces 1, 2 and 4 take the lower row first so every face is clockwise
+// seen from outside. withColour picks the colour pass or the texture pass.
+void sendFace(const SphereMesh& s, int32_t f, bool withColour) {
+    const int32_t n = s.n;
+    const Vertex* w = s.world.data();
+    const bool lowerFirst = (f == 1 || f == 2 || f == 4);
+    for (int32_t r = f * n; r <= f * n + n - 2; ++r) {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int32_t j = 0; j < n; ++j) {
+            const Vertex& upper = w[r * n + j];
+            const Vertex& lower = w[(r + 1) * n + j];
+            const Vertex* pair[2] = {lowerFirst ? &lower : &upper, lowerFirst ? &upper : &lower};
+            for (const Vertex* v : pair) {
+                if (withColour)
+                    glColor3f(v->colour[0], v->colour[1], v->colour[2]);
+                else
+                    glTexCoord2f(v->tex[0], v->tex[1]);
+                glVertex3f(v->pos[0], v->pos[1], v->pos[2]);
+            }
+        }
+        glEnd();
+    }
+}
+
+// True when the mesh has been built to its own n (an unbuilt one draws nothing).
+inline bool drawable(const SphereMesh& s) {
+    return s.n > 0 && s.world.size() == static_cast<size_t>(6) * s.n * s.n;
+}
+
+}  // namespace
+
+// Builds the six patches row by row, closes the caps' seams, then copies the
+// mesh into its world array.
+void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
+    if (n < 1) n = 1;  // a face needs at least its one vertex
+    const float R = radius;
+    s.radius = R;
+    s.n = n;
+    for (GLuint& t : s.faceTexture) t = texture;
+    s.centre.setPosition(Vec3(0.0f, 0.0f, 0.0f));
+
+    s.local.assign(static_cast<size_t>(6) * n * n, Vertex());
+    Vertex* local = s.local.data();
+
+    // The angle between a cube's diagonal and an axis: the patches' corners.
+    const double A = std::acos(std::sqrt(3.0) / 3.0);
+    const float thetaStep = n > 1 ? static_cast<float>((kPi - 2.0 * A) / (n - 1)) : 0.0f;
+    float theta = static_cast<float>(A);
+    for (int32_t i = 0; i < n; ++i) {
+        // Half-width of this row seen from its axis: A at the edges, pi/4 in the middle.
+        const double rowCos = R != 0.0f ? std::sqrt(2.0) * (static_cast<double>(R) * std::sin(theta)) / (2.0 * R)
+                                        : std::sqrt(2.0) * std::sin(theta) / 2.0;
+        const double phi0 = std::acos(rowCos);
+        const double psi = kPi / 4.0 + (n > 1 ? i * kPi / (2.0 * n - 2.0) : 0.0);
+        const double cosPsi = std::cos(psi), sinPsi = std::sin(psi);
+        const float phiStep = n > 1 ? static_cast<float>((kPi - 2.0 * phi0) / (n - 1)) : 0.0f;
+        float phi = static_cast<float>(phi0);
+        // The row ends at pi - phi0 within a milliradian; counting the n
+        // columns keeps a rounding slip from writing past the row.
+        for (int32_t j = 0; j < n; ++j) {
+            const double c = static_cast<double>(R) * std::cos(phi);
+            const double a = static_cast<double>(R) * cosPsi * std::sin(phi);
+            const double b = static_cast<double>(R) * sinPsi * std::sin(phi);
+            const float fa = static_cast<float>(a), fb = static_cast<float>(b), fc = static_cast<float>(c);
+            const float sj = span(j, n), sRev = span(n - 1 - j, n);
+            const float ti = span(i, n), tRev = span(n - 1 - i, n);
+
+            Vertex* f0 = &local[at(n, 0, i, j)];
+            f0->setPosition(Vec3(fc, fa, fb));
+            setTex(*f0, sj, tRev);
+            Vertex* f1 = &local[at(n, 1, i, j)];
+            f1->setPosition(Vec3(fc, fa, -fb));
+            setTex(*f1, sRev, tRev);
+            Vertex* f2 = &local[at(n, 2, i, j)];
+            f2->setPosition(Vec3(fc, fb, fa));
+            setTex(*f2, sRev, tRev);
+            Vertex* f3 = &local[at(n, 3, i, j)];
+            f3->setPosition(Vec3(fc, -fb, fa));
+            setTex(*f3, sRev, ti);
+            Vertex* f4 = &local[at(n, 4, i, j)];
+            f4->setPosition(Vec3(fb, fa, fc));
+            setTex(*f4, sRev, tRev);
+            Vertex* f5 = &local[at(n, 5, i, j)];
+            f5->setPosition(Vec3(-fb, fa, fc));
+            setTex(*f5, sj, tRev);
+
+            // Outward unit normals; a sphere of radius 0 keeps zero normals
+            // rather than 0/0.
+            if (R != 0.0f) {
+                for (Vertex* v : {f0, f1, f2, f3, f4, f5})
+                    for (int q = 0; q < 3; ++q) v->normal[q] = v->pos[q] / R;
+            }
+            phi += phiStep;
+        }
+        theta += thetaStep;
+    }
+
+    s.world.assign(static_cast<size_t>(6) * n * n, Vertex());
+
+    // The caps use another parametrisation than the four patches around the
+    // x axis; their borders take the neighbours' vertices so no crack shows.
+    // The order matters at the cap corners: the last copy wins.
+    struct SeamCopy {
+        int32_t fromFace, toFace;
+        // Row and column of each end as functions of k: -1 means k, -2 means n - 1.
+        int32_t fromRow, fromCol, toRow, toCol;
+    };
+    const SeamCopy copies[8] = {
+        {2, 4, -1, 0, 0, -1},  {3, 4, -1, 0, -2, -1}, {0, 4, -1, 0, -1, 0},  {1, 4, -1, 0, -1, -2},
+        {2, 5, -1, -2, 0, -1}, {3, 5, -1, -2, -2, -1}, {0, 5, -1, -2, -1, 0}, {1, 5, -1, -2, -1, -2},
+    };
+    auto pick = [n](int32_t code, int32_t k) { return code == -1 ? k : code == -2 ? n - 1 : code; };
+    for (const SeamCopy& c : copies) {
+        for (int32_t k = 0; k < n; ++k) {
+            const Vertex& from = local[at(n, c.fromFace, pick(c.fromRow, k), pick(c.fromCol, k))];
+            Vertex& to = local[at(n, c.toFace, pick(c.toRow, k), pick(c.toCol, k))];
+            for (int q = 0; q < 3; ++q) {
+                to.pos[q] = from.pos[q];
+                to.normal[q] = from.normal[q];
+            }
+        }
+    }
+
+    s.world = s.local;
+}
+
+// Every sphere back to its empty construction.
+void allocateSpheres() { spheres = SphereState(); }
+
+// Builds the show's spheres in start-up order: middle, large, detailed, coarse.
+void buildShowSpheres(GLuint baubleTexture) {
+    SphereState& sp = spheres;
+    buildSphere(sp.middleBauble, 0.1596f, 9, baubleTexture);
+    buildSphere(sp.largeBauble, 0.292f, 9, baubleTexture);
+    // Element 1 is the large bauble with the highlight and the reflection.
+    for (int k = 0; k < kSphereArray; ++k)
+        buildSphere(sp.detailed[k], k == 1 ? 0.13f : 0.05f, k == 1 ? 15 : 6, baubleTexture);
+    // Only drawn into the reflection, which is taken from element 1's centre:
+    // element 1 gets one vertex per face and so shows nothing.
+    for (int k = 0; k < kSphereArray; ++k)
+        buildSphere(sp.coarse[k], k == 1 ? 0.13f : 0.05f, k == 1 ? 1 : 3, baubleTexture);
+}
+
+// Moves s rigidly to p from its local mesh, so repeated calls never drift.
+void placeSphere(SphereMesh& s, const Vec3& p) {
+    const size_t count = s.local.size() < s.world.size() ? s.local.size() : s.world.size();
+    const Vertex* local = s.local.data();
+    Vertex* world = s.world.data();
+    for (size_t v = 0; v < count; ++v) {
+        world[v].pos[0] = local[v].pos[0] + p.x;
+        world[v].pos[1] = local[v].pos[1] + p.y;
+        world[v].pos[2] = local[v].pos[2] + p.z;
+        world[v].normal[0] = local[v].normal[0];
+        world[v].normal[1] = local[v].normal[1];
+        world[v].normal[2] = local[v].normal[2];
+    }
+    s.centre.setPosition(p);
+}
+
+// Element k follows the k-th active collider; the array holds nine.
+void placeSpheres(SphereMesh* array, const Collider* colliders) {
+    int k = 0;
+    for (const Collider* c = colliders; c && k < kSphereArray; c = c->next)
+        if (c->flags & CF_ACTIVE) placeSphere(array[k++], c->centre);
+}
+
+// The single bauble follows the first active collider, its ball.
+void placeSingleSphere(SphereMesh& s, const Collider* colliders) {
+    for (const Collider* c = colliders; c; c = c->next) {
+        if (c->flags & CF_ACTIVE) {
+            placeSphere(s, c->centre);
+            return;
+        }
+    }
+}
+
+// The colour pass of one sphere.
+void drawSphereLit(const SphereMesh& s) {
+    if (!drawable(s)) return;
+    for (int32_t f = 0; f < 6; ++f) sendFace(s, f, true);
+}
+
+// The texture pass of one sphere, each face with its own texture.
+void drawSphereTextured(const SphereMesh& s) {
+    const bool ok = drawable(s);
+    for (int32_t f = 0; f < 6; ++f) {
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, s.faceTexture[f]);
+        if (ok) sendFace(s, f, false);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
+// Colour pass of every sphere whose active collider follows a particle.
+void drawSpheresLit(const SphereMesh* array, const Collider* colliders) {
+    int k = 0;
+    for (const Collider* c = colliders; c && k < kSphereArray; c = c->next) {
+        if (!(c->flags & CF_ACTIVE)) continue;
+        if (c->particle) drawSphereLit(array[k]);
+        ++k;
+    }
+}
+
+// Texture pass of the array; the large bauble gets its picture, then the
+// six reflection views of the room on top.
+void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLuint* textures) {
+    int i = 0;
+    for (const Collider* c = colliders; c && i < kSphereArray; c = c->next) {
+        if (!(c->flags & CF_ACTIVE)) continue;
+        if (c->particle) {
+            if (i == 1) {
+                SphereMesh& large = array[1];
+                for (GLuint& t : large.faceTexture) t = textures[6];
+                drawSphereTextured(large);
+                for (int f = 0; f < 6; ++f) large.faceTexture[f] = textures[f];
+            }
+            drawSphereTextured(array[i]);
+        }
+        ++i;
+    }
+}
+
+// The six views on the six faces, then the texture pass.
+void drawSphereWithTextures(SphereMesh& s, const GLuint* textures) {
+    for (int f = 0; f < 6; ++f) s.faceTexture[f] = textures[f];
+    drawSphereTextured(s);
+}
+
+// One line per string, from its upper end to the centre of its bauble.
+void drawStrings(const SphereMesh* array, const Spring* springs) {
+    if (!springs) return;
+    int m = 0;
+    for (const Spring* sp = springs->next; sp && m / 2 < kSphereArray; sp = sp->next, ++m) {
+        const SphereMesh& s = array[m / 2];
+        glBegin(GL_LINES);
+        glColor3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(sp->a->position.x, sp->a->position.y, sp->a->position.z);
+        glColor3f(1.0f, 0.4f, 0.4f);
+        glVertex3f(s.centre.pos[0], s.centre.pos[1], s.centre.pos[2]);
+        glEnd();
+    }
+}
