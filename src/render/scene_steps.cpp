@@ -1,0 +1,132 @@
+// scene_steps.cpp - update and draw steps of the bauble and body scenes.
+#include "render/scene_steps.h"
+
+#include "physics/bodies.h"
+#include "physics/drivers.h"
+#include "render/cloth.h"
+
+namespace {
+
+Light pointLight(Vec3 position, Vec3 colour, float kc, float kl, float kq) {
+    Light l;
+    l.position = position;
+    l.colour = colour;
+    l.kc = kc;
+    l.kl = kl;
+    l.kq = kq;
+    return l;
+}
+
+}  // namespace
+
+// The scene's two diffuse lights and its highlight, fresh from constants.
+BaubleLights baubleLights(BaubleScene scene) {
+    const bool driven = scene == BaubleScene::DrivenStrings;
+    BaubleLights L;
+    L.diffuse[0] = driven ? pointLight(Vec3(-2, -2, 2), Vec3(0.1f, 0.5f, 0.2f), 0.7f, 0.002f, 0.002f)
+                          : pointLight(Vec3(-4, -4, 4), Vec3(0.7f, 0.7f, 0.7f), 0.7f, 0.002f, 0.002f);
+    L.diffuse[1] = driven ? pointLight(Vec3(0, 20, 20), Vec3(0.1f, 0.4f, 0.2f), 0.8f, 0.001f, 0.001f)
+                          : pointLight(Vec3(0, 20, 20), Vec3(0.6f, 0.6f, 0.6f), 0.8f, 0.001f, 0.001f);
+    L.highlight = driven ? pointLight(Vec3(-1, 1, 1), Vec3(0.4f, 0.8f, 0.4f), 0.1f, 0.0001f, 0.0001f)
+                         : pointLight(Vec3(-1, 1, 1), Vec3(2, 2, 2), 0.1f, 0.0001f, 0.0001f);
+    return L;
+}
+
+// The hanging or the driven baubles' body.
+const SoftBody& baubleBody(BaubleScene scene) {
+    return scene == BaubleScene::DrivenStrings ? showBodies.drivenBaubles : showBodies.hangingBaubles;
+}
+
+// The falling or the turning sheet's body.
+const SoftBody& singleBody(SingleBauble scene) {
+    return scene == SingleBauble::First ? showBodies.single1 : showBodies.single2;
+}
+
+// Relights both arrays. The large bauble is lit with the upper light's red
+// turned down to 0.3 and carries the highlight; once it is done, that red
+// stays at full for every bauble after it, so bauble 0 alone keeps the
+// scene's own red.
+void lightBaubles(BaubleScene scene, Vertex camera, SphereMesh* detailed, SphereMesh* coarse) {
+    BaubleLights L = baubleLights(scene);
+    for (int k = 0; k < kSphereArray; ++k) {
+        SphereMesh& s = detailed[k];
+        Vertex* w = s.world.data();
+        const int32_t count = s.vertexCount();
+        for (int32_t v = 0; v < count; ++v) {
+            if (k == 1) {
+                L.diffuse[1].colour.x = 0.3f;
+                lightVertex(w[v], L.diffuse, 2);
+                addSpecular(w[v], &L.highlight, 1, camera);
+                L.diffuse[1].colour.x = 1.0f;
+            } else {
+                lightVertex(w[v], L.diffuse, 2);
+            }
+        }
+    }
+    // The coarse baubles only appear in the reflection: no highlight.
+    for (int k = 0; k < kSphereArray; ++k) {
+        SphereMesh& s = coarse[k];
+        Vertex* w = s.world.data();
+        const int32_t count = s.vertexCount();
+        for (int32_t v = 0; v < count; ++v) lightVertex(w[v], L.diffuse, 2);
+    }
+}
+
+// Driver, light, place. The lighting sees last frame's places, so colours
+// trail the motion by one frame.
+void stepBaubleScene(BaubleScene scene, double seconds, Vertex camera, SphereMesh* detailed, SphereMesh* coarse) {
+    (void)seconds;  // the drivers read the show clock themselves
+    if (scene == BaubleScene::DrivenStrings)
+        stepDrivenBaubles();
+    else
+        stepHangingBaubles();
+    lightBaubles(scene, camera, detailed, coarse);
+    const Collider* colliders = baubleBody(scene).colliders;
+    placeSpheres(detailed, colliders);
+    placeSpheres(coarse, colliders);
+}
+
+// Driver, then the bauble onto the scene's ball.
+void stepSingleBauble(SingleBauble scene, SphereMesh& sphere) {
+    if (scene == SingleBauble::First)
+        stepSingle1();
+    else
+        stepSingle2();
+    placeSingleSphere(sphere, singleBody(scene).colliders);
+}
+
+// The finale body moves by its driver alone; its drawing lights it.
+void stepFinaleBodyScene() { stepFinaleBody(); }
+
+// Room, lit baubles, textures added where the baubles already are, strings.
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList) {
+    const SoftBody& body = baubleBody(scene);
+    if (roomList) glCallList(roomList);
+    drawSpheresLit(array, body.colliders);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glDepthFunc(GL_EQUAL);
+    glEnable(GL_TEXTURE_2D);
+    drawSpheresTextured(array, body.colliders, textures.slot);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+    drawStrings(array, body.springs);
+}
+
+// Room, the cloth lit then multiplied by the environment picture, and the
+// bauble showing the room around it (not in the finale).
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, GLuint roomList, int32_t variant) {
+    if (roomList) glCallList(roomList);
+    drawCloth(variant, textures.slot[8], textures.slot);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_DST_COLOR, GL_ZERO);
+    glDepthFunc(GL_EQUAL);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, textures.slot[7]);
+    drawCloth(variant, textures.slot[8], textures.slot);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDepthFunc(GL_LESS);
+    if (variant != 3 && variant != 4 && variant != 7) drawSphereWithTextures(sphere, textures.slot);
+}

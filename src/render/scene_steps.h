@@ -1,0 +1,54 @@
+// scene_steps.h - the update and draw steps of the bauble and body scenes.
+// An update step runs the scene's physics driver, relights what is lit in
+// software and moves the meshes onto the simulated balls; a draw step sends
+// the geometry twice, the second time with depth GL_EQUAL so a texture lands
+// only on the surface already drawn. Every draw step leaves blending and
+// texturing off and the depth function at GL_LESS.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include <cstdint>
+
+#include "image/texture.h"
+#include "math/vec3.h"
+#include "physics/model.h"
+#include "render/lighting.h"
+#include "render/sphere.h"
+
+// The two nine-bauble scenes: baubles on swinging pins around the standing
+// ball (from 70 s), and the nine hanging from one point with the heavy one
+// flying free (from 97.74 s).
+enum class BaubleScene { DrivenStrings, HangingBauble };
+// The two single-bauble scenes: the sheet falling onto the large ball, and
+// the sheet turning from its first row over the middle ball.
+enum class SingleBauble { First, Second };
+
+// The lights of a nine-bauble scene: two diffuse lights and the highlight.
+struct BaubleLights {
+    Light diffuse[2];
+    Light highlight;
+};
+BaubleLights baubleLights(BaubleScene scene);
+
+// The soft body a scene steps and draws.
+const SoftBody& baubleBody(BaubleScene scene);
+const SoftBody& singleBody(SingleBauble scene);
+
+// Update: driver, light every detailed then coarse sphere, place both arrays.
+// seconds is the frame's time; the drivers keep their own clocks.
+void stepBaubleScene(BaubleScene scene, double seconds, Vertex camera, SphereMesh* detailed, SphereMesh* coarse);
+// Lights one array as the bauble scene does: the large bauble (element 1)
+// with the dimmed red light and the highlight, the others plain.
+void lightBaubles(BaubleScene scene, Vertex camera, SphereMesh* detailed, SphereMesh* coarse);
+// Update: driver, then the bauble onto its ball. Single baubles are not lit:
+// they show only the reflection.
+void stepSingleBauble(SingleBauble scene, SphereMesh& sphere);
+// Update of the finale body: its driver and nothing else.
+void stepFinaleBodyScene();
+
+// Draw: the room (0 for none), lit baubles, their textures added, strings.
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList);
+// Draw: the room, the cloth of the variant (1, 2 or 3) with the environment
+// picture multiplied on, then for 1 and 2 the bauble with the six reflection views.
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, GLuint roomList, int32_t variant);
