@@ -1,0 +1,88 @@
+// views.cpp - creating the three offscreen views and stocking each with its
+// pictures, light maps or identity textures, and its room list.
+#include "offscreen/views.h"
+
+#include "app/host.h"
+#include "offscreen/radiosity.h"
+#include "offscreen/radiosity_room.h"
+
+OffscreenState offscreen;
+
+namespace {
+
+// Depth, culling (the room is clockwise seen from inside; a bauble's own
+// faces, seen from its centre, are back faces) and the whole target.
+void finishView(int size) {
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CW);
+    glEnable(GL_DEPTH_TEST);
+    glViewport(0, 0, size, size);
+}
+
+// A view's first texture: bound, given its environment and repeat wrap,
+// and loaded plain from the picture file.
+GLuint stockPicture(GLenum environment, const char* path) {
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, environment);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    loadTexture(path);
+    return name;
+}
+
+// The current lighting as the view's own 52 light maps and a room list.
+GLuint stockLightMaps() {
+    GLuint names[kRoomSurfaces];
+    glGenTextures(kRoomSurfaces, names);
+    loadPatchTextures(names);
+    return compileRoomList(names, RoomTexCoords::LightMap);
+}
+
+}  // namespace
+
+GLuint createIdentityView(GLuint* surfaceIdentityList) {
+    OffscreenState& o = offscreen;
+    o.identityView = host.createView(kIdentityViewSize);
+    host.makeViewCurrent(o.identityView);
+    glGenTextures(kRoomSurfaces, o.identityPatchNames);
+    glGenTextures(kRoomSurfaces, o.identitySurfaceNames);
+    buildRadiosityRoom(o.identityPatchNames, o.identitySurfaceNames);
+    const GLuint patchList = compileRoomList(o.identityPatchNames, RoomTexCoords::Identity);
+    const GLuint surfaceList = compileRoomList(o.identitySurfaceNames, RoomTexCoords::Identity);
+    finishView(kIdentityViewSize);
+    // Each pixel must hold exactly one texel's identity.
+    glShadeModel(GL_FLAT);
+    glDisable(GL_DITHER);
+    glDisable(GL_BLEND);
+    host.releaseContext();
+    if (surfaceIdentityList) *surfaceIdentityList = surfaceList;
+    return patchList;
+}
+
+GLuint createBaubleView() {
+    OffscreenState& o = offscreen;
+    o.baubleView = host.createView(kBaubleViewSize);
+    host.makeViewCurrent(o.baubleView);
+    // The fresh context's first name: the same number as the main context's
+    // bauble picture, so the spheres show the small picture in here.
+    stockPicture(GL_DECAL, "Images/Bombka_low.bmp");
+    o.baubleRoomList = stockLightMaps();
+    finishView(kBaubleViewSize);
+    host.releaseContext();
+    host.makeMainCurrent();
+    return o.baubleRoomList;
+}
+
+GLuint createEnvironmentView() {
+    OffscreenState& o = offscreen;
+    o.environmentView = host.createView(kEnvironmentViewSize);
+    host.makeViewCurrent(o.environmentView);
+    o.environmentTexture = stockPicture(GL_MODULATE, "Images/Env.bmp");
+    o.environmentRoomList = stockLightMaps();
+    finishView(kEnvironmentViewSize);
+    host.releaseContext();
+    return o.environmentRoomList;
+}
+

@@ -1,0 +1,75 @@
+// views.h - the three offscreen views of the body scenes and the reflection
+// passes that run in two of them every frame.
+//
+//   identity view     16 x 16, start-up only: the room with identity textures,
+//                     rendered from every patch for the light exchange
+//   bauble view       128 x 128: the room in the first lighting and the coarse
+//                     baubles, seen from the large bauble of the nine-bauble
+//                     scenes; its first texture name holds the low-resolution
+//                     bauble picture, so the name the spheres carry (the main
+//                     context's full bauble picture) shows that one here
+//   environment view  64 x 64: the room in the second lighting and the cloth,
+//                     seen from the single bauble; it lends its own
+//                     environment picture to slot 7 while it draws
+//
+// Each view has its own context: texture names, lists and texture
+// environment are its own. Every pass ends with the main context current;
+// the six pictures land in SceneTextures slots 0-5 of the main context.
+#pragma once
+
+#include <epoxy/gl.h>
+
+#include "image/texture.h"
+
+struct OffscreenView;
+struct SphereMesh;
+
+// Sizes of the three views.
+constexpr int kIdentityViewSize = 16;
+constexpr int kBaubleViewSize = 128;
+constexpr int kEnvironmentViewSize = 64;
+
+struct OffscreenState {
+    OffscreenView* identityView = nullptr;
+    OffscreenView* baubleView = nullptr;
+    OffscreenView* environmentView = nullptr;
+    GLuint identityPatchNames[52] = {};   // identity textures, in the identity view
+    GLuint identitySurfaceNames[52] = {};
+    GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
+    GLuint baubleRoomList = 0;      // first lighting, in the bauble view
+    GLuint environmentRoomList = 0; // second lighting, in the environment view
+    // The main context's room lists: first lighting (light maps A) and
+    // second lighting (light maps B).
+    GLuint mainRoomListA = 0;
+    GLuint mainRoomListB = 0;
+    // The main context's unpacking is set up by the first reflection upload.
+    bool uploadUnpackSet = false;
+    // Read-back pictures, one per pass size, overwritten by every face.
+    unsigned char baubleFace[kBaubleViewSize * kBaubleViewSize * 3] = {};
+    unsigned char environmentFace[kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};
+};
+extern OffscreenState offscreen;
+
+// Creates the identity view, builds the room in it with its identity
+// textures and compiles the patch-identity list (returned) and the
+// surface-identity list. Leaves no context current.
+GLuint createIdentityView(GLuint* surfaceIdentityList);
+// Creates the bauble view: the low-resolution bauble picture as its first
+// name, the current light maps and a room list over them (returned). Leaves
+// the main context current.
+GLuint createBaubleView();
+// Creates the environment view: its environment picture, the current light
+// maps and a room list over them (returned). Leaves no context current.
+GLuint createEnvironmentView();
+
+// The nine-bauble scenes' pass: the room and the coarse baubles, six times
+// from the centre of the large bauble (element 1), into slots 0-5.
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList);
+// The single-bauble scenes' pass: the room and the cloth, six times from the
+// bauble's centre, into slots 0-5; variant 1 or 2 goes to the scene drawing.
+void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
+                            int variant);
+
+// The projection of one reflection face (0..5: +z, -z, +y, -y, +x, -x)
+// looking out from eye; selects the projection matrix.
+void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ);
