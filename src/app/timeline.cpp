@@ -13,6 +13,8 @@
 #include "image/traced_ball.h"
 #include "landscape/landscape.h"
 #include "render/cloth.h"
+#include "render/scene_steps.h"
+#include "render/sphere.h"
 
 TimelineState timeline;
 PresentHook beforePresent = nullptr;
@@ -292,10 +294,22 @@ void scenePass(uint32_t elapsed) {
             drawGreetings(textures.greetings, elapsed - 25000);
             break;
         case SceneWindow::DrivenStrings:
+            stepBaubleScene(BaubleScene::DrivenStrings, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
+                            spheres.coarse);
+            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, 0);
+            break;
         case SceneWindow::HangingBauble:
+            stepBaubleScene(BaubleScene::HangingBauble, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
+                            spheres.coarse);
+            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, 0);
+            break;
         case SceneWindow::SingleBauble1:
+            stepSingleBauble(SingleBauble::First, spheres.largeBauble);
+            drawBodyScene(spheres.largeBauble, textures.scene, 0, 1);
             break;
         case SceneWindow::SingleBauble2:
+            stepSingleBauble(SingleBauble::Second, spheres.middleBauble);
+            drawBodyScene(spheres.middleBauble, textures.scene, 0, 2);
             if (elapsed > 185000) {
                 ortho2d();
                 modelviewIdentity();
@@ -328,6 +342,9 @@ void scenePass(uint32_t elapsed) {
             drawClothScene(4, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
+            // The finale body draws no sphere; the middle bauble only fills the argument.
+            stepFinaleBodyScene();
+            drawBodyScene(spheres.middleBauble, textures.scene, 0, 3);
             if (elapsed < 250000) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);
