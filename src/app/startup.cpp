@@ -11,6 +11,8 @@
 #include "image/glyphs.h"
 #include "landscape/landscape.h"
 #include "math/camera_path.h"
+#include "offscreen/radiosity.h"
+#include "offscreen/views.h"
 #include "physics/builders/builders.h"
 #include "render/sphere.h"
 
@@ -51,6 +53,26 @@ void loadShow() {
     buildShowBodies();
 
     glEnable(GL_DEPTH_TEST);
+
+    // The room's first lighting (the warm lamp): the room is seen once from
+    // every patch in the identity view, then the light goes round four times.
+    buildGatherWeights();
+    GLuint surfaceIdentityList = 0;
+    const GLuint patchIdentityList = createIdentityView(&surfaceIdentityList);
+    captureIdentities(offscreen.identityView, patchIdentityList, surfaceIdentityList);
+    for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
+    loadPatchTextures(textures.roomMapsA);
+    offscreen.mainRoomListA = compileRoomList(textures.roomMapsA, RoomTexCoords::LightMap);
+    // The bauble view keeps its own copy of the first lighting.
+    createBaubleView();
+    // The second lighting (the bluish lamp and the green glow), from the
+    // same pictures; the environment view keeps its own copy of it.
+    setSecondLighting(kSecondLampColour);
+    for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
+    loadPatchTextures(textures.roomMapsB);
+    offscreen.mainRoomListB = compileRoomList(textures.roomMapsB, RoomTexCoords::LightMap);
+    createEnvironmentView();
+    host.makeMainCurrent();
 
     startMusic();
     // The clock starts last, so the first frame sees elapsed close to 0

@@ -1,0 +1,87 @@
+// reflections.cpp - the per-frame reflection passes: six faces rendered in
+// a view from a bauble's centre, read back and uploaded to the main context.
+#include "offscreen/views.h"
+
+#include <GL/glu.h>
+
+#include "app/host.h"
+#include "render/scene_steps.h"
+#include "render/sphere.h"
+
+namespace {
+
+// Uploads one read-back face into a main-context name, as a clamped,
+// linearly filtered picture shown as it is.
+void uploadFace(GLuint name, int size, const unsigned char* pixels) {
+    if (!offscreen.uploadUnpackSet) {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // 64 and 128 RGB pixels are whole words
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+        glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+        glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+        offscreen.uploadUnpackSet = true;
+    }
+    glBindTexture(GL_TEXTURE_2D, name);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+}
+
+// Six faces from the eye: draw in the view, read back, upload in the main
+// context, face by face. Ends with the main context current.
+template <typename DrawScene>
+void reflectionPass(OffscreenView* view, int size, unsigned char* buffer, const Vec3& eye, SceneTextures& scene,
+                    DrawScene drawScene) {
+    for (int k = 0; k < 6; ++k) {
+        host.makeViewCurrent(view);
+        reflectionProjection(k, eye.x, eye.y, eye.z);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        drawScene();
+        glFlush();
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffer);
+        host.makeMainCurrent();
+        uploadFace(scene.slot[k], size, buffer);
+    }
+}
+
+}  // namespace
+
+void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90, 1, 0.001, 40);
+    switch (face) {
+        case 0: glRotatef(180, 0, 1, 0); break;  // +z
+        case 1: break;                           // -z, the camera's own way
+        case 2: glRotatef(-90, 1, 0, 0); break;  // +y
+        case 3: glRotatef(90, 1, 0, 0); break;   // -y
+        case 4: glRotatef(90, 0, 1, 0); break;   // +x
+        case 5: glRotatef(-90, 0, 1, 0); break;  // -x
+        default: break;
+    }
+    glTranslatef(-eyeX, -eyeY, -eyeZ);
+}
+
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList) {
+    const Vec3 eye = coarse[1].centre.position();
+    // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
+    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene,
+                   [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, roomList); });
+}
+
+void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
+                            int variant) {
+    const Vec3 eye = bauble.centre.position();
+    // The view's own environment picture stands in slot 7 while it draws.
+    const GLuint saved = scene.slot[7];
+    scene.slot[7] = offscreen.environmentTexture;
+    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene,
+                   [&] { drawBodyScene(bauble, scene, roomList, variant); });
+    scene.slot[7] = saved;
+}
