@@ -12,6 +12,7 @@
 #include "image/texture.h"
 #include "image/traced_ball.h"
 #include "landscape/landscape.h"
+#include "offscreen/views.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
 #include "render/sphere.h"
@@ -296,20 +297,26 @@ void scenePass(uint32_t elapsed) {
         case SceneWindow::DrivenStrings:
             stepBaubleScene(BaubleScene::DrivenStrings, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
                             spheres.coarse);
-            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, 0);
+            renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::HangingBauble:
             stepBaubleScene(BaubleScene::HangingBauble, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
                             spheres.coarse);
-            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, 0);
+            renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::SingleBauble1:
+            renderEnvironmentFaces(offscreen.environmentView, spheres.largeBauble, textures.scene,
+                                   offscreen.environmentRoomList, 1);
             stepSingleBauble(SingleBauble::First, spheres.largeBauble);
-            drawBodyScene(spheres.largeBauble, textures.scene, 0, 1);
+            drawBodyScene(spheres.largeBauble, textures.scene, offscreen.mainRoomListB, 1);
             break;
         case SceneWindow::SingleBauble2:
+            renderEnvironmentFaces(offscreen.environmentView, spheres.middleBauble, textures.scene,
+                                   offscreen.environmentRoomList, 2);
             stepSingleBauble(SingleBauble::Second, spheres.middleBauble);
-            drawBodyScene(spheres.middleBauble, textures.scene, 0, 2);
+            drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 2);
             if (elapsed > 185000) {
                 ortho2d();
                 modelviewIdentity();
@@ -344,7 +351,7 @@ void scenePass(uint32_t elapsed) {
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
             stepFinaleBodyScene();
-            drawBodyScene(spheres.middleBauble, textures.scene, 0, 3);
+            drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 3);
             if (elapsed < 250000) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);
