@@ -269,15 +269,27 @@ void fillClothGrid(Vertex* grid, Particle* head) {
     }
 }
 
+// The smoothed normal of grid vertex v from its neighbours (up, left, down,
+// right). At the top-right and bottom-left corners both pairs hold the
+// vertex itself and the sum vanishes; there the same normal is taken from
+// the pairs the other way round (left with down, right with up), which
+// agrees with the first pairing everywhere inside the sheet.
+static void clothNormal(Vertex* grid, int v, const int nb[4]) {
+    Vertex& p = grid[v];
+    gridNormal(p, grid[nb[0]], grid[nb[1]], grid[nb[2]], grid[nb[3]]);
+    if (p.normal[0] == 0.0f && p.normal[1] == 0.0f && p.normal[2] == 0.0f)
+        gridNormal(p, grid[nb[1]], grid[nb[2]], grid[nb[3]], grid[nb[0]]);
+}
+
 void shadeClothGrids(Vertex* a, Vertex* b, const Light* lights, int32_t count) {
     int nb[4];
     for (int v = 0; v < kClothVertices; ++v) {
         clothNeighbours(v, nb);
-        gridNormal(a[v], a[nb[0]], a[nb[1]], a[nb[2]], a[nb[3]]);
+        clothNormal(a, v, nb);
         lightVertex(a[v], lights, count);
         if (!b) continue;
         // The second half is lit as if it faced where the first half faces.
-        gridNormal(b[v], b[nb[0]], b[nb[1]], b[nb[2]], b[nb[3]]);
+        clothNormal(b, v, nb);
         for (int i = 0; i < 3; ++i) b[v].normal[i] = a[v].normal[i];
         lightVertex(b[v], lights, count);
     }
