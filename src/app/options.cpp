@@ -19,6 +19,18 @@ bool parseInt(const std::string& s, long lo, long hi, long& out) {
     return true;
 }
 
+// A decimal number of seconds in [0, 300].
+bool parseSeconds(const std::string& s, double& out) {
+    if (s.empty() || s.size() > 16) return false;
+    for (char c : s)
+        if ((c < '0' || c > '9') && c != '.') return false;
+    char* end = nullptr;
+    double v = std::strtod(s.c_str(), &end);
+    if (!end || *end != '\0' || !(v >= 0.0 && v <= 300.0)) return false;
+    out = v;
+    return true;
+}
+
 // "WxH", each side 16..16384.
 bool parseSize(const std::string& s, int& w, int& h) {
     size_t x = s.find('x');
@@ -49,19 +61,23 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
 }  // namespace
 
 const char* usageText() {
-    return "usage: baubles [--window [WxH]]\n"
+    return "usage: baubles [--window [WxH]] [--start SECONDS]\n"
            "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH]\n"
+           "       baubles --record FILE [--fps N] [--from S] [--to S] [--size WxH]\n"
+           "       baubles --bench [--fps N]\n"
            "       baubles --help | --version\n";
 }
 
 int defaultFps(const Options& options) {
     if (options.fps > 0) return options.fps;
+    if (options.mode == Options::Mode::Record) return 60;
+    if (options.mode == Options::Mode::Bench) return 30;
     return 120;
 }
 
 bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
     o = Options();
-    bool sizeGiven = false, atGiven = false;
+    bool sizeGiven = false, atGiven = false, startGiven = false, rangeGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -90,6 +106,21 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else if (a == "--shots") {
             if (!value(o.shotsDir)) return false;
             o.mode = Options::Mode::Shots;
+        } else if (a == "--record") {
+            if (!value(o.recordFile)) return false;
+            o.mode = Options::Mode::Record;
+        } else if (a == "--bench") {
+            o.mode = Options::Mode::Bench;
+        } else if (a == "--start" || a == "--from" || a == "--to") {
+            if (!value(v)) return false;
+            double secs;
+            if (!parseSeconds(v, secs)) {
+                error = "bad time in seconds (0 to 300): " + v;
+                return false;
+            }
+            if (a == "--start") o.startSeconds = secs, startGiven = true;
+            if (a == "--from") o.fromSeconds = secs, rangeGiven = true;
+            if (a == "--to") o.toSeconds = secs, rangeGiven = true;
         } else if (a == "--at") {
             if (!value(v)) return false;
             if (!parseTimes(v, o.shotTimes)) {
@@ -121,13 +152,36 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         error = "--shots needs --at";
         return false;
     }
-    if (o.mode != Options::Mode::Shots && (atGiven || sizeGiven || o.fps)) {
-        error = "--at, --fps and --size go with --shots";
+    const bool live = o.mode == Options::Mode::Show;
+    if (live && (atGiven || sizeGiven || o.fps)) {
+        error = "--fps and --size go with --shots, --record or --bench";
         return false;
     }
-    if (o.mode == Options::Mode::Shots && o.windowed) {
-        error = "--window does not go with --shots";
+    if (atGiven && o.mode != Options::Mode::Shots) {
+        error = "--at goes with --shots";
         return false;
+    }
+    if (!live && (o.windowed || startGiven)) {
+        error = "--window and --start go with the live show";
+        return false;
+    }
+    if (rangeGiven && o.mode != Options::Mode::Record) {
+        error = "--from and --to go with --record";
+        return false;
+    }
+    if (o.mode == Options::Mode::Bench && sizeGiven) {
+        error = "--bench runs at 640x480";
+        return false;
+    }
+    if (o.mode == Options::Mode::Record) {
+        if (120 % defaultFps(o) != 0) {
+            error = "--fps for a recording must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
+            return false;
+        }
+        if (o.toSeconds <= o.fromSeconds) {
+            error = "--to must come after --from";
+            return false;
+        }
     }
     return true;
 }

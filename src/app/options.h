@@ -1,6 +1,6 @@
 // options.h - the command line. With no arguments the program is the show
-// exactly as made; the options add a window, screenshots and (later)
-// recording, a later start and a benchmark.
+// exactly as made; the options add a window, a later start, screenshots,
+// recording to a video and a benchmark.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,15 @@
 #include <vector>
 
 struct Options {
-    enum class Mode { Show, Shots, Help, Version } mode = Mode::Show;
+    enum class Mode { Show, Shots, Record, Bench, Help, Version } mode = Mode::Show;
     bool windowed = false;
     int width = 640, height = 480;  // --window WxH or --size WxH
     std::string shotsDir;
     std::vector<uint32_t> shotTimes;  // milliseconds, ascending
     int fps = 0;                      // 0: the mode's default
+    double startSeconds = 0;          // --start: live show from here
+    std::string recordFile;
+    double fromSeconds = 0, toSeconds = 300;  // --record range
 };
 
 // Parses argv; false with a short reason on a bad or missing value.

@@ -4,6 +4,7 @@
 // Host table (app/host.h), which platformInit fills in.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "app/show_clock.h"
@@ -49,3 +50,18 @@ void platformSleep(double seconds);
 int platformRefreshRate();
 
 void platformShutdown();
+
+// A child process fed through a pipe (the recorder's ffmpeg).
+struct PlatformPipe;
+// Starts command with its standard input on a pipe; null on failure.
+PlatformPipe* platformOpenPipe(const std::string& command);
+// Writes all bytes; false once the child has gone away.
+bool platformWritePipe(PlatformPipe* pipe, const void* bytes, size_t size);
+// Closes the pipe and waits: the child's exit code, or -1.
+int platformClosePipe(PlatformPipe* pipe);
+// True when a program of that name is on the PATH.
+bool platformHasProgram(const char* name);
+// The process id, for temporary file names.
+int platformProcessId();
+// True when standard error is a terminal (a progress bar can redraw itself).
+bool platformStderrIsTerminal();

@@ -34,6 +34,17 @@ TEST(Options, DefaultsAndGoodForms) {
     EXPECT_EQ(defaultFps(o), 60);
     ASSERT_TRUE(parse({"--shots", "out", "--at", "0"}, o, e));
     EXPECT_EQ(defaultFps(o), 120);
+
+    ASSERT_TRUE(parse({"--window", "--start", "97.5"}, o, e));
+    EXPECT_DOUBLE_EQ(o.startSeconds, 97.5);
+    ASSERT_TRUE(parse({"--record", "show.mp4", "--from", "24", "--to", "26"}, o, e));
+    EXPECT_EQ(o.mode, Options::Mode::Record);
+    EXPECT_EQ(o.recordFile, "show.mp4");
+    EXPECT_EQ(defaultFps(o), 60);
+    EXPECT_DOUBLE_EQ(o.fromSeconds, 24);
+    EXPECT_DOUBLE_EQ(o.toSeconds, 26);
+    ASSERT_TRUE(parse({"--bench"}, o, e));
+    EXPECT_EQ(defaultFps(o), 30);
 }
 
 TEST(Options, BadFormsAreRefusedWithAReason) {
@@ -51,6 +62,15 @@ TEST(Options, BadFormsAreRefusedWithAReason) {
         {"--shots", "out", "--at", "1", "--window"},
         {"--window", "640by480"},
         {"--fps", "30"},                             // only with a fixed-step mode
+        {"--start", "301"},
+        {"--start", "ten"},
+        {"--start"},
+        {"--record"},
+        {"--record", "a.mp4", "--fps", "7"},         // 120 is not a multiple of 7
+        {"--record", "a.mp4", "--from", "20", "--to", "10"},
+        {"--record", "a.mp4", "--start", "5"},
+        {"--bench", "--size", "320x240"},
+        {"--from", "3"},
     };
     for (const auto& args : bad) {
         Options o;

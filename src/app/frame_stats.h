@@ -1,0 +1,12 @@
+// frame_stats.h - frame times per scene window for the benchmark.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The q-quantile (0..1) of times by nearest rank; 0 for none.
+double quantile(std::vector<double> times, double q);
+// One "window <from> <to> <name> frames <n> median_ms <x> p95_ms <y>" line.
+std::string benchWindowLine(unsigned from, unsigned to, const char* name, const std::vector<double>& frameMs);
+// A progress line: a bar, frames done of total, show time, speed against real time.
+std::string progressLine(unsigned done, unsigned total, double showSeconds, double speed);
