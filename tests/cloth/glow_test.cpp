@@ -10,9 +10,17 @@
 #include "render/glow.h"
 
 // Live heap blocks of this program, so a leak shows as a count that grows.
+// Under AddressSanitizer its own allocator stays in place and its leak
+// check at exit does this job.
+#if defined(__SANITIZE_ADDRESS__)
+#define COUNTING_HEAP 0
+#else
+#define COUNTING_HEAP 1
+#endif
 namespace {
-long liveBlocks = 0;
+[[maybe_unused]] long liveBlocks = 0;
 }
+#if COUNTING_HEAP
 void* operator new(std::size_t n) {
     void* p = std::malloc(n ? n : 1);
     if (!p) throw std::bad_alloc();
@@ -28,6 +36,7 @@ void operator delete(void* p) noexcept {
 void operator delete[](void* p) noexcept { operator delete(p); }
 void operator delete(void* p, std::size_t) noexcept { operator delete(p); }
 void operator delete[](void* p, std::size_t) noexcept { operator delete(p); }
+#endif
 
 namespace {
 
@@ -142,7 +151,9 @@ TEST(Glow, ResizingEveryFrameFreesTheStorageItReplaces) {
         f.edges[edges - 1][1] = 1;
     }
     setFigureSize(f, 16, 24);
-    EXPECT_EQ(liveBlocks, before);
+    if (COUNTING_HEAP) {
+        EXPECT_EQ(liveBlocks, before);
+    }
     setFigureSize(f, 0, 0);
     EXPECT_EQ(f.weights, nullptr);
     EXPECT_EQ(f.edges, nullptr);
