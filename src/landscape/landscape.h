@@ -24,6 +24,7 @@ constexpr int kTerrainVertices = kTerrainRings * kTerrainColumns;
 constexpr int kLandscapeLights = 51;
 constexpr int kLandscapeTrees = 100;
 constexpr int kSecondLandscapeLights = 31;
+constexpr int kTrunkPoints = 51;  // t = 0, 0.02, ... while t < 1 in float
 
 struct LandscapeTree {
     Vertex sway[5];       // control points as animated
@@ -31,7 +32,19 @@ struct LandscapeTree {
     Vertex crown[6];      // crown as drawn (positions)
     Vertex restCrown[6];  // crown as built; its colours are the ones drawn
     CameraPath trunk;     // curve through the current control points
+    // The curve sampled at the 51 drawing steps, taken whenever the curve is
+    // built: an odd tree never moves, and an even tree's first pass of a
+    // frame shows the curve of the previous frame's sway.
+    float trunkPoints[kTrunkPoints][3] = {};
 };
+
+// One vertex of a terrain strip as GL reads it from an array.
+struct StripVertex {
+    float tex[2];
+    float colour[3];
+    float pos[3];
+};
+constexpr int kStripVertices = 2 * (kTerrainColumns + 1);  // 64 pairs and the closing pair
 
 struct LandscapeState {
     Vertex terrain[kTerrainVertices];
@@ -44,6 +57,9 @@ struct LandscapeState {
     // Frame counters: the animation runs with the frame rate, not the clock.
     float valleyPhase = 0.0f;
     float swayPhase = 0.0f;
+
+    // The 31 ring strips as sent to GL, refilled from the terrain each pass.
+    StripVertex strips[kTerrainRings - 1][kStripVertices];
 
     // The second funnel: never drawn, but its jitter draws from the show's
     // random sequence before the soft bodies do.
@@ -82,6 +98,8 @@ void jitterVertex(Vertex& v, float scale);
 void placeTrunk(LandscapeTree& tree, const Vertex* terrain, int groundIndex, int s, int t);
 // Crown positions from control points 3 and 4 (the apex is point 4's whole record).
 void crownFromPoints(Vertex crown[6], const Vertex points[5]);
+// Builds the trunk curve through the given control points and samples it.
+void buildTrunk(LandscapeTree& tree, const Vertex points[5]);
 // Lights every terrain vertex against the landscape lights.
 void lightTerrain();
 // Sends the 31 ring strips with the colours the terrain holds (no lighting).

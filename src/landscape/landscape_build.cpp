@@ -7,6 +7,9 @@
 #include "landscape/landscape.h"
 
 #include <cmath>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "image/texture.h"
 #include "math/random.h"
@@ -87,6 +90,17 @@ float crownSpread(float a, float hy, float hh) {
     return den != 0.0f ? std::sqrt(a * (a * (hh / 2.0f)) / den) : 0.0f;
 }
 
+// Every landscape frame makes the software GL driver take and give back a
+// few megabytes of scratch memory. Handed back to the system each time, it
+// returns as fresh pages, each one faulted in and zeroed: that cost more than
+// the valley's drawing itself. Freed memory now stays in the process.
+void keepScratchMemory() {
+#ifdef __GLIBC__
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 64 << 20);
+#endif
+}
+
 }  // namespace
 
 Vertex terrainVertex(int ring, int column) { return funnelVertex(ring, column, 0.01, 4.0f); }
@@ -120,6 +134,16 @@ void placeTrunk(LandscapeTree& tree, const Vertex* terrain, int groundIndex, int
     tree.rest[4].setPosition(at(2.0 * s / 620.0, 24.0 * v / 620.0 + 10.0 * s / 620.0, 2.0 * s / 620.0));
 }
 
+void buildTrunk(LandscapeTree& tree, const Vertex points[5]) {
+    // Assigning the new curve frees the old one's storage.
+    tree.trunk = buildPath(points, 4);
+    int n = 0;
+    for (float t = 0.0f; t < 1.0f && n < kTrunkPoints; t += 0.02f, ++n) {
+        const Vertex p = evaluatePath(tree.trunk, t);
+        for (int c = 0; c < 3; ++c) tree.trunkPoints[n][c] = p.pos[c];
+    }
+}
+
 void crownFromPoints(Vertex crown[6], const Vertex points[5]) {
     const Vec3 a = points[4].position();
     const Vec3 q = (points[4].position() - points[3].position()) * 0.5f;
@@ -137,6 +161,7 @@ void crownFromPoints(Vertex crown[6], const Vertex points[5]) {
 
 void buildLandscape() {
     LandscapeState& L = landscape;
+    keepScratchMemory();
 
     shapeFunnel(L.terrain, 0.01, 4.0f);
     for (Vertex& v : L.terrain) jitterVertex(v, 1.0f);
@@ -152,7 +177,7 @@ void buildLandscape() {
         const int t = showRand() / 52;
         placeTrunk(tree, L.terrain, ground, s1 - s2, t);
         for (int p = 0; p < 5; ++p) tree.sway[p] = tree.rest[p];
-        tree.trunk = buildPath(tree.rest, 4);
+        buildTrunk(tree, tree.rest);
     }
 
     for (LandscapeTree& tree : L.trees) {

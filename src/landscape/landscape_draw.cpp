@@ -12,17 +12,33 @@ namespace {
 const int kCrownTriangles[8][3] = {{0, 4, 2}, {0, 2, 5}, {0, 3, 4}, {0, 5, 3},
                                    {1, 2, 4}, {1, 5, 2}, {1, 4, 3}, {1, 3, 5}};
 
-// Sends one terrain vertex with its colour, texture coordinate and position.
-inline void sendTerrainVertex(const Vertex& v) {
-    glColor3fv(v.colour);
-    glTexCoord2fv(v.tex);
-    glVertex3fv(v.pos);
+// Copies one terrain vertex into a strip slot.
+inline void stripVertex(StripVertex& out, const Vertex& v, const float* tex) {
+    out.tex[0] = tex[0];
+    out.tex[1] = tex[1];
+    for (int c = 0; c < 3; ++c) {
+        out.colour[c] = v.colour[c];
+        out.pos[c] = v.pos[c];
+    }
 }
 
-// Sends a vertex with colour and position only: the texture coordinate stays.
-inline void sendColouredVertex(const Vertex& v) {
-    glColor3fv(v.colour);
-    glVertex3fv(v.pos);
+// Lays the terrain out as the strips send it: for ring i, the pairs (i, j),
+// (i + 1, j) for every column, then column 0 again. The closing pair carries
+// the last texture coordinate sent before it, (1, (i + 1) / 31).
+void packTerrainStrips() {
+    const Vertex* g = landscape.terrain;
+    for (int i = 0; i < kTerrainRings - 1; ++i) {
+        const Vertex* ring = g + i * kTerrainColumns;
+        const Vertex* next = ring + kTerrainColumns;
+        StripVertex* out = landscape.strips[i];
+        for (int j = 0; j < kTerrainColumns; ++j) {
+            stripVertex(*out++, ring[j], ring[j].tex);
+            stripVertex(*out++, next[j], next[j].tex);
+        }
+        const float* last = next[kTerrainColumns - 1].tex;
+        stripVertex(*out++, ring[0], last);
+        stripVertex(*out++, next[0], last);
+    }
 }
 
 }  // namespace
@@ -52,10 +68,10 @@ void drawTrees() {
     for (const LandscapeTree& tree : landscape.trees) {
         // Dark green-blue at the ground to light cyan at the top; 51 points.
         glBegin(GL_LINE_STRIP);
-        for (float t = 0.0f; t < 1.0f; t += 0.02f) {
+        int n = 0;
+        for (float t = 0.0f; t < 1.0f && n < kTrunkPoints; t += 0.02f, ++n) {
             glColor3f(0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f);
-            const Vertex p = evaluatePath(tree.trunk, t);
-            glVertex3fv(p.pos);
+            glVertex3fv(tree.trunkPoints[n]);  // the curve at t, sampled when it was built
         }
         glEnd();
 
@@ -80,8 +96,7 @@ void swayTrees(float x) {
         light.position = light.home + Vec3(4.0f * sx, 0.5f * cx, cx);
         for (int p = 1; p < 5; ++p)
             tree.sway[p].setPosition(tree.rest[p].position() + Vec3(reach[p] * sx, 0.5f * cx, cx));
-        // Assigning the new curve frees the old one's storage.
-        tree.trunk = buildPath(tree.sway, 4);
+        buildTrunk(tree, tree.sway);
         crownFromPoints(tree.crown, tree.sway);
     }
 }
@@ -91,20 +106,21 @@ void lightTerrain() {
 }
 
 void emitTerrainStrips() {
-    const Vertex* g = landscape.terrain;
-    for (int i = 0; i < kTerrainRings - 1; ++i) {
-        const Vertex* ring = g + i * kTerrainColumns;
-        const Vertex* next = ring + kTerrainColumns;
-        glBegin(GL_TRIANGLE_STRIP);
-        for (int j = 0; j < kTerrainColumns; ++j) {
-            sendTerrainVertex(ring[j]);
-            sendTerrainVertex(next[j]);
-        }
-        // Closing pair: the ring has no seam vertex, so column 0 comes again.
-        sendColouredVertex(ring[0]);
-        sendColouredVertex(next[0]);
-        glEnd();
-    }
+    // Arrays instead of one call per attribute: the same vertices, sent with
+    // a fraction of the calls.
+    packTerrainStrips();
+    const StripVertex* base = &landscape.strips[0][0];
+    const GLsizei stride = sizeof(StripVertex);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+    glTexCoordPointer(2, GL_FLOAT, stride, base->tex);
+    glColorPointer(3, GL_FLOAT, stride, base->colour);
+    glVertexPointer(3, GL_FLOAT, stride, base->pos);
+    for (int i = 0; i < kTerrainRings - 1; ++i) glDrawArrays(GL_TRIANGLE_STRIP, i * kStripVertices, kStripVertices);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
 }
 
 void drawTerrainStrips() {

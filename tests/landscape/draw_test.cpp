@@ -125,6 +125,13 @@ TEST_F(LandscapeFrame, SwayMovesEvenTreesAndTheirLightsFromRest) {
             const Vertex on = evaluatePath(tree.trunk, p / 4.0f);
             for (int c = 0; c < 3; ++c) EXPECT_NEAR(on.pos[c], tree.sway[p].pos[c], 1e-3);
         }
+        // The points drawn are the rebuilt curve's, not the old one's.
+        int n = 0;
+        for (float t = 0.0f; t < 1.0f; t += 0.02f, ++n) {
+            const Vertex on = evaluatePath(tree.trunk, t);
+            for (int c = 0; c < 3; ++c) EXPECT_EQ(tree.trunkPoints[n][c], on.pos[c]);
+        }
+        EXPECT_EQ(n, kTrunkPoints);
         // The crown follows the top; its colours stay those of the build.
         EXPECT_EQ(tree.crown[0].pos[1], tree.sway[4].pos[1]);
         EXPECT_EQ(tree.restCrown[1].colour[1], 1.0f);
@@ -215,6 +222,68 @@ TEST_F(LandscapeFrame, TerrainIsPictureTimesLightPlusLight) {
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     glDeleteTextures(1, &grey);
+}
+
+// The strips sent one attribute call at a time, closing pair included, as
+// a reference for the arrays the landscape sends.
+void referenceStrips() {
+    const Vertex* g = landscape.terrain;
+    for (int i = 0; i < kTerrainRings - 1; ++i) {
+        glBegin(GL_TRIANGLE_STRIP);
+        for (int j = 0; j < kTerrainColumns; ++j) {
+            for (const Vertex* v : {&g[i * 64 + j], &g[(i + 1) * 64 + j]}) {
+                glColor3fv(v->colour);
+                glTexCoord2fv(v->tex);
+                glVertex3fv(v->pos);
+            }
+        }
+        for (const Vertex* v : {&g[i * 64], &g[(i + 1) * 64]}) {
+            glColor3fv(v->colour);
+            glVertex3fv(v->pos);
+        }
+        glEnd();
+    }
+}
+
+TEST_F(LandscapeFrame, TerrainArraysDrawExactlyTheStrips) {
+    // A picture with a gradient across s shows any texture coordinate slip,
+    // the closing pair's included.
+    GLuint ramp = 0;
+    glGenTextures(1, &ramp);
+    glBindTexture(GL_TEXTURE_2D, ramp);
+    unsigned char px[16 * 16 * 3];
+    for (int t = 0; t < 16; ++t)
+        for (int s = 0; s < 16; ++s) {
+            px[(t * 16 + s) * 3 + 0] = static_cast<unsigned char>(s * 16);
+            px[(t * 16 + s) * 3 + 1] = static_cast<unsigned char>(t * 16);
+            px[(t * 16 + s) * 3 + 2] = 128;
+        }
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexImage2D(GL_TEXTURE_2D, 0, 3, 16, 16, 0, GL_RGB, GL_UNSIGNED_BYTE, px);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_CULL_FACE);
+    swayTrees(0.5f);
+    lightTerrain();
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    referenceStrips();
+    const std::vector<unsigned char> expected = readPixels(W, H);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    emitTerrainStrips();
+    const std::vector<unsigned char> got = readPixels(W, H);
+    glDisable(GL_TEXTURE_2D);
+    glDeleteTextures(1, &ramp);
+
+    size_t differ = 0, lit = 0;
+    for (size_t i = 0; i < got.size(); ++i) {
+        if (got[i] != expected[i]) ++differ;
+        if (expected[i] && i % 4 != 3) ++lit;
+    }
+    EXPECT_EQ(differ, 0u);
+    EXPECT_GT(lit, static_cast<size_t>(W * H));  // the view is mostly terrain
 }
 
 TEST_F(LandscapeFrame, ManyFramesCountFramesAndKeepEveryCurveInShape) {
