@@ -49,16 +49,16 @@ GLuint createIdentityView(GLuint* surfaceIdentityList) {
     glGenTextures(kRoomSurfaces, o.identityPatchNames);
     glGenTextures(kRoomSurfaces, o.identitySurfaceNames);
     buildRadiosityRoom(o.identityPatchNames, o.identitySurfaceNames);
-    const GLuint patchList = compileRoomList(o.identityPatchNames, RoomTexCoords::Identity);
-    const GLuint surfaceList = compileRoomList(o.identitySurfaceNames, RoomTexCoords::Identity);
+    o.identityPatchList = compileRoomList(o.identityPatchNames, RoomTexCoords::Identity);
+    o.identitySurfaceList = compileRoomList(o.identitySurfaceNames, RoomTexCoords::Identity);
     finishView(kIdentityViewSize);
     // Each pixel must hold exactly one texel's identity.
     glShadeModel(GL_FLAT);
     glDisable(GL_DITHER);
     glDisable(GL_BLEND);
     host.releaseContext();
-    if (surfaceIdentityList) *surfaceIdentityList = surfaceList;
-    return patchList;
+    if (surfaceIdentityList) *surfaceIdentityList = o.identitySurfaceList;
+    return o.identityPatchList;
 }
 
 GLuint createBaubleView() {

@@ -35,6 +35,8 @@ struct OffscreenState {
     OffscreenView* environmentView = nullptr;
     GLuint identityPatchNames[52] = {};   // identity textures, in the identity view
     GLuint identitySurfaceNames[52] = {};
+    GLuint identityPatchList = 0;         // the room over each identity set
+    GLuint identitySurfaceList = 0;
     GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
     GLuint baubleRoomList = 0;      // first lighting, in the bauble view
     GLuint environmentRoomList = 0; // second lighting, in the environment view
