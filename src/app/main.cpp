@@ -120,7 +120,7 @@ int runLive() {
 void fastForward(double startSeconds) {
     const uint32_t target = static_cast<uint32_t>(startSeconds * 1000.0);
     entry.present = false;
-    while (elapsedMs() < target && !platformQuitRequested(nullptr)) {
+    while (clockTicks() - timeline.showStart < target && !platformQuitRequested(nullptr)) {
         advanceFixedClock();
         shellPaint();
     }

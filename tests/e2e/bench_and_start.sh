@@ -1,0 +1,44 @@
+#!/usr/bin/env bash
+# --bench prints one start-up line and one line per scene window, nothing
+# else on stdout; --start lands on the show at that time.
+set -euo pipefail
+exe=$1 data=$2
+if [ -z "${BAUBLES_INSIDE_X:-}" ]; then
+  BAUBLES_INSIDE_X=1 exec xvfb-run -a -s "-screen 0 640x480x24" bash "$0" "$@"
+fi
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+cd "$data"
+fail() { echo "bench/start: $*"; exit 1; }
+
+env -u DISPLAY "$exe" --bench --fps 5 >"$out/bench.txt" 2>/dev/null || fail "--bench failed"
+cat "$out/bench.txt"
+[ "$(wc -l <"$out/bench.txt")" = 9 ] || fail "expected 9 lines"
+awk 'NR == 1 { if ($1 != "startup_ms" || !($2 > 0)) exit 1; next }
+     { if ($1 != "window" || $5 != "frames" || !($6 > 0) || $7 != "median_ms" || !($8 > 0) || $9 != "p95_ms" || !($10 >= $8)) exit 1 }' \
+  "$out/bench.txt" || fail "malformed bench output"
+[ "$(awk 'NR > 1 { print $4 }' "$out/bench.txt" | tr '\n' ' ')" = \
+  "intro landscape driven-strings hanging-bauble single-bauble-1 single-bauble-2 pictures finale " ] || fail "wrong windows"
+
+# --start 22: the logo stands still over the intro by then; a viewer sees it,
+# not the frame at 5 s. (Fast-forwarding runs the show's 120 frames a second.)
+"$exe" --shots "$out" --at 5000,22000 >/dev/null 2>&1
+SDL_AUDIODRIVER=dummy "$exe" --window 640x480 --start 22 2>/dev/null &
+pid=$!
+win=""
+for _ in $(seq 1 1200); do
+  win=$(xdotool search --onlyvisible --name '^Hello$' 2>/dev/null | head -1 || true)
+  [ -n "$win" ] && break
+  sleep 0.1
+done
+[ -n "$win" ] || { kill $pid; fail "no window"; }
+sleep 0.5
+import -window "$win" "$out/live.png"
+xdotool key --window "$win" Escape
+wait $pid || fail "the show did not end cleanly"
+mae() { (compare -metric MAE "$1" "$2" null: 2>&1 || true) | sed 's/.*(\(.*\))/\1/'; }
+near=$(mae "$out/live.png" "$out/shot-22000.png")
+far=$(mae "$out/live.png" "$out/shot-5000.png")
+echo "live frame vs 22 s: $near, vs 5 s: $far"
+awk -v n="$near" -v f="$far" 'BEGIN { exit !(n < 0.05 && n < f / 3) }' || fail "--start did not land at 22 s"
+echo "bench/start: ok"
