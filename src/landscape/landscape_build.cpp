@@ -8,7 +8,6 @@
 
 #include <cmath>
 #ifdef __GLIBC__
-#include <malloc.h>
 #endif
 
 #include "image/texture.h"
@@ -90,17 +89,6 @@ float crownSpread(float a, float hy, float hh) {
     return den != 0.0f ? std::sqrt(a * (a * (hh / 2.0f)) / den) : 0.0f;
 }
 
-// Every landscape frame makes the software GL driver take and give back a
-// few megabytes of scratch memory. Handed back to the system each time, it
-// returns as fresh pages, each one faulted in and zeroed: that cost more than
-// the valley's drawing itself. Freed memory now stays in the process.
-void keepScratchMemory() {
-#ifdef __GLIBC__
-    mallopt(M_MMAP_THRESHOLD, 32 << 20);
-    mallopt(M_TRIM_THRESHOLD, 64 << 20);
-#endif
-}
-
 }  // namespace
 
 Vertex terrainVertex(int ring, int column) { return funnelVertex(ring, column, 0.01, 4.0f); }
@@ -161,7 +149,6 @@ void crownFromPoints(Vertex crown[6], const Vertex points[5]) {
 
 void buildLandscape() {
     LandscapeState& L = landscape;
-    keepScratchMemory();
 
     shapeFunnel(L.terrain, 0.01, 4.0f);
     for (Vertex& v : L.terrain) jitterVertex(v, 1.0f);

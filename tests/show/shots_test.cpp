@@ -3,6 +3,8 @@
 // closing logo each show their own picture at their own place.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -65,7 +67,7 @@ protected:
     static std::string images;
 
     static void SetUpTestSuite() {
-        const std::string dir = ::testing::TempDir() + "baubles-shots";
+        const std::string dir = ::testing::TempDir() + "baubles-shots-" + std::to_string(getpid());
         images = std::string(BAUBLES_ASSET_DIR) + "/Images/";
         const std::vector<int> times = {2000, 3000, 21000, 30000, 212000, 295000};
         std::string at;

@@ -2,6 +2,8 @@
 // run, against an independent decode of the same track by mpg123.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -48,7 +50,7 @@ int run(const std::string& cmd) { return std::system(cmd.c_str()); }
 }  // namespace
 
 TEST(Sound, TheShowPlaysItsTrackFromTheStart) {
-    const std::string dir = ::testing::TempDir() + "baubles-sound";
+    const std::string dir = ::testing::TempDir() + "baubles-sound-" + std::to_string(getpid());
     const std::string track = std::string(BAUBLES_ASSET_DIR) + "/muzyka/I po co to.mp3";
     ASSERT_EQ(run("rm -rf '" + dir + "' && mkdir -p '" + dir + "'"), 0);
     // The show in a window on a private X server for about six seconds;
