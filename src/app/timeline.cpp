@@ -76,6 +76,13 @@ void pathCamera(const CameraPathPair& pair, float& phase, float rate, float rota
     glTranslatef(timeline.cameraVertex.pos[0], timeline.cameraVertex.pos[1], timeline.cameraVertex.pos[2]);
 }
 
+// The body scenes' orbit: advances one phase, then zeroes the other.
+void orbitCamera(float& phase, float* otherPhase) {
+    timeline.bodyScenesStarted = 1;
+    pathCamera(timeline.orbit, phase, 50000, 0);
+    if (otherPhase) *otherPhase = 0;
+}
+
 void closeTurnY10() {
     closeProjection();
     glRotatef(10, 0, 1, 0);
@@ -129,24 +136,17 @@ void cameraPass(uint32_t elapsed) {
             glRotatef(45, 1, 0, 0);
             glRotatef(-15, 0, 1, 0);
             break;
+        // Each orbit window advances one phase and zeroes the other, so the
+        // next window starts its orbit from the beginning.
         case CameraWindow::Orbit1:
-            t.bodyScenesStarted = 1;
-            pathCamera(t.orbit, t.phaseA, 50000, 0);
-            t.phaseB = 0;
+        case CameraWindow::Orbit3:
+            orbitCamera(t.phaseA, &t.phaseB);
             break;
         case CameraWindow::Orbit2:
-            t.bodyScenesStarted = 1;
-            pathCamera(t.orbit, t.phaseB, 50000, 0);
-            t.phaseA = 0;
-            break;
-        case CameraWindow::Orbit3:
-            t.bodyScenesStarted = 1;
-            pathCamera(t.orbit, t.phaseA, 50000, 0);
-            t.phaseB = 0;
+            orbitCamera(t.phaseB, &t.phaseA);
             break;
         case CameraWindow::Orbit4:
-            t.bodyScenesStarted = 1;
-            pathCamera(t.orbit, t.phaseB, 50000, 0);
+            orbitCamera(t.phaseB, nullptr);
             break;
         case CameraWindow::Pictures:
             t.finaleStart = 220000;
@@ -182,23 +182,14 @@ void cameraPass(uint32_t elapsed) {
             cameraF7();
             break;
         case CameraWindow::F8:
-            t.flashFlag = 1;
+        case CameraWindow::F10:
+        case CameraWindow::F12:
+            t.flashFlag = 1;  // the lamp flickers on
             cameraF7();
             break;
         case CameraWindow::F9:
-            t.flashFlag = 0;
-            cameraF7();
-            break;
-        case CameraWindow::F10:
-            t.flashFlag = 1;
-            cameraF7();
-            break;
         case CameraWindow::F11:
             t.flashFlag = 0;
-            cameraF7();
-            break;
-        case CameraWindow::F12:
-            t.flashFlag = 1;
             cameraF7();
             break;
         case CameraWindow::F13:
