@@ -19,4 +19,13 @@ set +e
 "$exe" --shots "$out" >/dev/null 2>&1; [ $? -eq 2 ] || { echo "--shots without --at should exit 2"; exit 1; }
 "$exe" --bogus >/dev/null 2>&1; [ $? -eq 2 ] || { echo "unknown option should exit 2"; exit 1; }
 "$exe" --shots "$out" --at 1 --size 12x9999999 >/dev/null 2>&1; [ $? -eq 2 ] || { echo "bad size should exit 2"; exit 1; }
+# The live show with no display: one line saying so, pointing elsewhere, and a failure code.
+set +e
+msg=$(env -u DISPLAY -u WAYLAND_DISPLAY "$exe" 2>&1 >/dev/null | grep -v XDG_RUNTIME_DIR)
+code=$(env -u DISPLAY -u WAYLAND_DISPLAY "$exe" >/dev/null 2>&1; echo $?)
+set -e
+[ "$code" -ne 0 ] || { echo "the live show without a display exited 0"; exit 1; }
+[ "$(printf '%s\n' "$msg" | wc -l)" -eq 1 ] || { echo "expected one line, got: $msg"; exit 1; }
+printf '%s' "$msg" | grep -q -- "no display" || { echo "unclear message: $msg"; exit 1; }
+printf '%s' "$msg" | grep -q -- "--record" || { echo "the message does not point to --record: $msg"; exit 1; }
 echo "shots: ok"
