@@ -82,9 +82,9 @@ Rgb sphereShade(float x, float y, float cx, float cy, float r, Rgb base) {
     const float lx = -0.45f, ly = -0.6f, lz = 0.66f;
     float diff = std::max(0.f, nx * lx + ny * ly + nz * lz);
     float hz = lz + 1, hl = std::sqrt(lx * lx + ly * ly + hz * hz);
-    float spec = std::pow(std::max(0.f, (nx * lx + ny * ly + nz * hz) / hl), 60.f);
+    float highlight = std::pow(std::max(0.f, (nx * lx + ny * ly + nz * hz) / hl), 60.f);
     float rim = std::pow(1 - nz, 3.f) * 0.35f;
-    return base * (0.25f + 0.85f * diff) + Rgb{1, 1, 1} * (spec * 0.95f) + base * rim;
+    return base * (0.25f + 0.85f * diff) + Rgb{1, 1, 1} * (highlight * 0.95f) + base * rim;
 }
 
 // Draws a small glossy bauble with its cap on a canvas.
