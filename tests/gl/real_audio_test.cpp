@@ -30,7 +30,9 @@ void initWith(const std::vector<uint8_t>& bytes, const std::string& name) {
     ASSERT_EQ(std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "/muzyka'").c_str()), 0);
     FILE* f = std::fopen((dir + "/muzyka/I po co to.mp3").c_str(), "wb");
     ASSERT_NE(f, nullptr);
-    if (!bytes.empty()) ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    if (!bytes.empty()) {
+        ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+    }
     std::fclose(f);
     char cwd[4096];
     ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);

@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ inline bool openOffscreenGl(int width = 64, int height = 64) {
     static bool opened = false, ok = false;
     if (opened) return ok;
     opened = true;
+    // No sound card on a test machine: SDL's dummy device stands in for one.
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
     PlatformConfig config;
     config.mode = VideoMode::Offscreen;
     config.width = width;
