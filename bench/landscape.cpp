@@ -135,20 +135,7 @@ void BM_TerrainPassesGl(benchmark::State& st) {
     lightTerrain();
     for (auto _ : st) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glEnable(GL_TEXTURE_2D);
-        glEnable(GL_CULL_FACE);
-        glBindTexture(GL_TEXTURE_2D, landscape.terrainTexture);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-        emitTerrainStrips();
-        glDisable(GL_TEXTURE_2D);
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_DST_COLOR, GL_ZERO);
-        glDepthFunc(GL_EQUAL);
-        emitTerrainStrips();
-        glBlendFunc(GL_ONE, GL_ONE);
-        emitTerrainStrips();
-        glDisable(GL_BLEND);
-        glDepthFunc(GL_LESS);
+        drawTerrainPasses();
         glFinish();
     }
 }
@@ -168,15 +155,7 @@ BENCHMARK(BM_LandscapeFrame)->Unit(benchmark::kMicrosecond)->MeasureProcessCPUTi
 
 // The same frame with the CPU column showing the calling thread alone: our
 // code plus the GL driver's vertex work, without the rasterizer threads.
-void BM_LandscapeFrameMainThread(benchmark::State& st) {
-    if (!openValley()) return st.SkipWithError("no GL");
-    firstWindowCamera();
-    for (auto _ : st) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        drawLandscape();
-        glFinish();
-    }
-}
+void BM_LandscapeFrameMainThread(benchmark::State& st) { BM_LandscapeFrame(st); }
 BENCHMARK(BM_LandscapeFrameMainThread)->Unit(benchmark::kMicrosecond)->UseRealTime();
 
 // The same frame presented as the show presents it.

@@ -85,8 +85,11 @@ void drawStormBackdrop();
 void drawTrees();
 // Moves the even trees and their lights to phase x; rebuilds their curves and crowns.
 void swayTrees(float x);
-// Lights the terrain against all 51 lights, then draws its 31 ring strips.
+// Lights the terrain against all 51 lights, then draws its 31 ring strips in
+// three passes: the picture, times the lit colour, plus the lit colour.
 void drawTerrainStrips();
+// The three passes alone, with the colours the terrain already holds.
+void drawTerrainPasses();
 
 // --- pieces the drawing and the tests share ---
 

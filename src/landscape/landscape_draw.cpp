@@ -123,36 +123,10 @@ void emitTerrainStrips() {
     glDisableClientState(GL_VERTEX_ARRAY);
 }
 
-void drawTerrainStrips() {
-    lightTerrain();
-    emitTerrainStrips();
-}
-
-void drawLandscape() {
-    LandscapeState& L = landscape;
-    L.valleyPhase += 0.006f;
-    L.swayPhase += 0.06f;
-
-    // Green and blue swing between -0.4 (the light darkens) and 1.2.
-    const float glow = 0.8f * std::cos(L.valleyPhase) + 0.4f;
-    L.landscapeLights[0].colour = Vec3(0.0f, glow, glow);
-
-    glEnable(GL_TEXTURE_2D);
-    drawStormBackdrop();
-
-    glDisable(GL_TEXTURE_2D);
-    drawTrees();
-    swayTrees(L.swayPhase);
-    glDisable(GL_CULL_FACE);
-    drawTrees();
-
-    // The three passes see the same lights, so the terrain is lit once and
-    // the same colours are sent three times.
-    lightTerrain();
-
+void drawTerrainPasses() {
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
-    glBindTexture(GL_TEXTURE_2D, L.terrainTexture);
+    glBindTexture(GL_TEXTURE_2D, landscape.terrainTexture);
     // The picture goes in unmodulated. The intro's traced ball leaves this
     // mode behind; set it here so a show started later looks the same.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
@@ -174,4 +148,32 @@ void drawLandscape() {
     emitTerrainStrips();
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
+}
+
+void drawTerrainStrips() {
+    // The three passes see the same lights, so the terrain is lit once and
+    // the same colours are sent three times.
+    lightTerrain();
+    drawTerrainPasses();
+}
+
+void drawLandscape() {
+    LandscapeState& L = landscape;
+    L.valleyPhase += 0.006f;
+    L.swayPhase += 0.06f;
+
+    // Green and blue swing between -0.4 (the light darkens) and 1.2.
+    const float glow = 0.8f * std::cos(L.valleyPhase) + 0.4f;
+    L.landscapeLights[0].colour = Vec3(0.0f, glow, glow);
+
+    glEnable(GL_TEXTURE_2D);
+    drawStormBackdrop();
+
+    glDisable(GL_TEXTURE_2D);
+    drawTrees();
+    swayTrees(L.swayPhase);
+    glDisable(GL_CULL_FACE);
+    drawTrees();
+
+    drawTerrainStrips();
 }
