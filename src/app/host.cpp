@@ -2,6 +2,7 @@
 #include "app/host.h"
 
 #include <cstdio>
+#include <new>
 
 namespace {
 void quietBox(const char* caption, const char* text) { std::fprintf(stderr, "%s: %s\n", caption, text); }
@@ -14,6 +15,31 @@ bool noAudio() { return false; }
 bool noMusic(const uint8_t*, size_t) { return false; }
 void noSeek(double) {}
 
+// Without the platform there is no asking what kind of file a name is:
+// plain reads, with the same limit.
+FileRead plainRead(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
+    bytes.clear();
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return FileRead::Missing;
+    bool ok = true;
+    try {
+        uint8_t chunk[1 << 16];
+        size_t n;
+        while (ok && (n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
+            ok = bytes.size() + n <= maxBytes;
+            if (ok) bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+        if (!ok) reason = "is too large";
+        if (ok && std::ferror(f)) ok = false, reason = "cannot be read";
+    } catch (const std::bad_alloc&) {
+        ok = false;
+        reason = "does not fit in memory";
+    }
+    std::fclose(f);
+    if (!ok) bytes = std::vector<uint8_t>();
+    return ok ? FileRead::Ok : FileRead::Refused;
+}
+
 Host standIn() {
     Host h;
     h.messageBox = quietBox;
@@ -22,6 +48,7 @@ Host standIn() {
     h.releaseContext = nothing;
     h.screenSize = noSize;
     h.postQuit = noQuit;
+    h.readFile = plainRead;
     h.createView = noView;
     h.makeViewCurrent = noViewCurrent;
     h.openAudio = noAudio;
@@ -36,3 +63,7 @@ Host standIn() {
 Host host = standIn();
 
 void resetHost() { host = standIn(); }
+
+void reportAsset(const std::string& path, const std::string& reason, const char* instead) {
+    std::fprintf(stderr, "baubles: %s %s; %s\n", path.c_str(), reason.c_str(), instead);
+}

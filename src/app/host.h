@@ -12,8 +12,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 struct OffscreenView;  // owned by the platform layer
+
+// How reading an asset went: read, not there, or there but not taken.
+enum class FileRead { Ok, Missing, Refused };
 
 struct Host {
     // A modal error box with the given caption and text (also on stderr).
@@ -26,6 +31,10 @@ struct Host {
     void (*screenSize)(int* width, int* height);
     // Ends the event loop with the given exit code.
     void (*postQuit)(int code);
+
+    // Reads a whole asset file into bytes: only a regular file of at most
+    // maxBytes. Refused comes with a reason in plain English.
+    FileRead (*readFile)(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason);
 
     // Offscreen views: a size x size target with its own GL context.
     OffscreenView* (*createView)(int size);
@@ -47,3 +56,7 @@ extern Host host;
 
 // Puts the stand-ins back (tests).
 void resetHost();
+
+// One line on stderr about an asset the show did not take: the file, why,
+// and what the show does instead.
+void reportAsset(const std::string& path, const std::string& reason, const char* instead);

@@ -12,12 +12,13 @@
 #include "app/host.h"
 #include "app/music.h"
 #include "app/options.h"
+#include "app/outputs.h"
 #include "app/pacing.h"
 #include "app/shell.h"
 #include "app/show_clock.h"
 #include "app/timeline.h"
-#include "image/png_writer.h"
 #include "platform/platform.h"
+#include "platform/signals.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ struct EntryState {
     size_t nextShot = 0;
     bool shotFailed = false;
     // Recording
-    PlatformPipe* pipe = nullptr;
     bool pipeFailed = false;
     unsigned framesWritten = 0;
     std::vector<uint8_t> pixels;
@@ -65,10 +65,10 @@ void readFrame() {
     glReadPixels(0, 0, w, h, GL_RGBA, GL_UNSIGNED_BYTE, entry.pixels.data());
 }
 
-// Drains waiting events; true when the user asked to stop (Ctrl-C, close, Escape).
+// Drains waiting events; true when the user asked to stop (a stop signal, close, Escape).
 bool stopRequested() {
     PlatformEvent e;
-    bool stop = false;
+    bool stop = stopSignalled();
     while (platformPollEvent(e))
         if (e.kind == PlatformEventKind::Quit || e.kind == PlatformEventKind::Close ||
             (e.kind == PlatformEventKind::Key && e.key == 27))
@@ -112,6 +112,7 @@ int runLive() {
             entry.present = true;
         }
         if (platformQuitRequested(&code)) return code;
+        if (stopSignalled()) return stopExitCode();
     }
 }
 
@@ -120,7 +121,7 @@ int runLive() {
 void fastForward(double startSeconds) {
     const uint32_t target = static_cast<uint32_t>(startSeconds * 1000.0);
     entry.present = false;
-    while (clockTicks() - timeline.showStart < target && !platformQuitRequested(nullptr)) {
+    while (clockTicks() - timeline.showStart < target && !platformQuitRequested(nullptr) && !stopSignalled()) {
         advanceFixedClock();
         shellPaint();
     }
@@ -138,10 +139,7 @@ void takeShots(uint32_t elapsed) {
     readFrame();
     while (entry.nextShot < o.shotTimes.size() && elapsed >= o.shotTimes[entry.nextShot]) {
         std::string path = o.shotsDir + "/shot-" + std::to_string(o.shotTimes[entry.nextShot]) + ".png";
-        if (!writeFramePng(path, entry.pixels.data(), drawableWidth(), drawableHeight())) {
-            std::fprintf(stderr, "baubles: cannot write %s\n", path.c_str());
-            entry.shotFailed = true;
-        }
+        if (!writeShot(path, entry.pixels.data(), drawableWidth(), drawableHeight())) entry.shotFailed = true;
         ++entry.nextShot;
     }
 }
@@ -150,7 +148,7 @@ int runShots(const Options& o) {
     beforePresent = takeShots;
     int code = 0;
     while (entry.nextShot < o.shotTimes.size() && !platformQuitRequested(&code)) {
-        if (stopRequested()) return 130;
+        if (stopRequested()) return stopExitCode();
         shellPaint();
         advanceFixedClock();
     }
@@ -162,22 +160,6 @@ int runShots(const Options& o) {
 
 // ---- recording ----
 
-std::string shellQuote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-// A temporary name beside FILE with the same extension, so ffmpeg picks the same format.
-std::string partialName(const std::string& file) {
-    size_t slash = file.rfind('/');
-    std::string dir = slash == std::string::npos ? "" : file.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? file : file.substr(slash + 1);
-    size_t dot = base.rfind('.');
-    std::string ext = dot == std::string::npos || dot == 0 ? ".mp4" : base.substr(dot);
-    return dir + "." + base + ".partial-" + std::to_string(platformProcessId()) + ext;
-}
-
 void recordFrame(uint32_t elapsed) {
     const Options& o = *entry.options;
     const uint32_t step = kShowRate / static_cast<uint32_t>(defaultFps(o));
@@ -185,40 +167,15 @@ void recordFrame(uint32_t elapsed) {
     if (elapsed < static_cast<uint32_t>(o.fromSeconds * 1000.0) || elapsed >= static_cast<uint32_t>(o.toSeconds * 1000.0))
         return;
     readFrame();
-    if (!platformWritePipe(entry.pipe, entry.pixels.data(), entry.pixels.size()))
+    if (!recordWrite(entry.pixels.data(), entry.pixels.size()))
         entry.pipeFailed = true;
     else
         ++entry.framesWritten;
 }
 
 int runRecord(const Options& o) {
-    if (!platformHasProgram("ffmpeg")) {
-        std::fprintf(stderr, "baubles: recording needs ffmpeg, which is not installed\n");
-        return 1;
-    }
-    const int fps = defaultFps(o);
-    const double duration = o.toSeconds - o.fromSeconds;
-    const unsigned total = static_cast<unsigned>((duration * fps) + 0.5);
-    const std::string partial = partialName(o.recordFile);
-    const std::string track = assetPath(musicPath);
-    FILE* probe = std::fopen(track.c_str(), "rb");
-    const bool haveTrack = probe != nullptr;
-    if (probe) std::fclose(probe);
-    if (!haveTrack) std::fprintf(stderr, "baubles: no music track at %s; the video will be silent\n", track.c_str());
-
-    char range[64];
-    std::snprintf(range, sizeof range, "-ss %.3f -t %.3f", o.fromSeconds, duration);
-    std::string cmd = "ffmpeg -hide_banner -loglevel error -nostdin -y -f rawvideo -pix_fmt rgba -s " +
-                      std::to_string(drawableWidth()) + "x" + std::to_string(drawableHeight()) + " -r " +
-                      std::to_string(fps) + " -i -";
-    if (haveTrack) cmd += std::string(" ") + range + " -i " + shellQuote(track) + " -map 0:v -map 1:a -c:a aac -b:a 192k";
-    cmd += " -vf vflip -c:v libx264 -preset veryfast -crf 18 -pix_fmt yuv420p -threads 1 -t " +
-           std::to_string(duration) + " " + shellQuote(partial);
-    entry.pipe = platformOpenPipe(cmd);
-    if (!entry.pipe) {
-        std::fprintf(stderr, "baubles: cannot start ffmpeg\n");
-        return 1;
-    }
+    const unsigned total = recordFrameCount(o);
+    if (!startRecording(o, drawableWidth(), drawableHeight())) return 1;
 
     beforePresent = recordFrame;
     const uint32_t end = static_cast<uint32_t>(o.toSeconds * 1000.0);
@@ -246,28 +203,11 @@ int runRecord(const Options& o) {
         }
     }
     beforePresent = nullptr;
-    const int ffmpegCode = platformClosePipe(entry.pipe);
-    entry.pipe = nullptr;
     std::fprintf(stderr, terminal ? "\r%s\n" : "%s\n",
                  progressLine(entry.framesWritten, total, elapsedMs() / 1000.0,
                               (elapsedMs() / 1000.0) / (platformSeconds() - started))
                      .c_str());
-    if (interrupted || entry.pipeFailed || ffmpegCode != 0) {
-        std::remove(partial.c_str());
-        if (interrupted)
-            std::fprintf(stderr, "baubles: recording interrupted; %s was not written\n", o.recordFile.c_str());
-        else
-            std::fprintf(stderr, "baubles: ffmpeg failed (exit %d); %s was not written\n", ffmpegCode,
-                         o.recordFile.c_str());
-        return interrupted ? 130 : 1;
-    }
-    if (std::rename(partial.c_str(), o.recordFile.c_str()) != 0) {
-        std::remove(partial.c_str());
-        std::fprintf(stderr, "baubles: cannot write %s\n", o.recordFile.c_str());
-        return 1;
-    }
-    std::fprintf(stderr, "baubles: wrote %s (%u frames at %d fps)\n", o.recordFile.c_str(), entry.framesWritten, fps);
-    return 0;
+    return finishRecording(o, entry.framesWritten, interrupted);
 }
 
 // ---- benchmark ----
@@ -279,7 +219,7 @@ int runBench(double startupMs) {
     std::map<int, std::vector<double>> times;
     int code = 0;
     for (;;) {
-        if (stopRequested()) return 130;
+        if (stopRequested()) return stopExitCode();
         const double t0 = platformSeconds();
         shellPaint();
         const double ms = (platformSeconds() - t0) * 1000.0;
@@ -316,6 +256,10 @@ int main(int argc, char** argv) {
     }
     entry.options = &o;
 
+    // Outputs and stops are settled before anything is loaded or drawn.
+    platformWatchStopSignals();
+    if (const int refused = prepareOutputs(o)) return refused;
+
     const bool live = o.mode == Options::Mode::Show;
     PlatformConfig config;
     config.mode = live ? (o.windowed ? VideoMode::Window : VideoMode::Fullscreen) : VideoMode::Offscreen;
@@ -350,13 +294,15 @@ int main(int argc, char** argv) {
     shellCreate();
     const double startupMs = (platformSeconds() - loadStart) * 1000.0;
     shellSize(drawableWidth(), drawableHeight());
+    // From here on every loop looks at the stop signal itself.
+    platformDeferStopSignals();
 
     int code = 0;
     switch (o.mode) {
         case Options::Mode::Show:
             if (o.startSeconds > 0) fastForward(o.startSeconds);
             platformShowWindow();
-            code = runLive();
+            code = stopSignalled() ? stopExitCode() : runLive();
             break;
         case Options::Mode::Shots:
             code = runShots(o);
@@ -371,5 +317,5 @@ int main(int argc, char** argv) {
             break;
     }
     platformShutdown();
-    return code;
+    return stopSignalled() ? stopExitCode() : code;
 }

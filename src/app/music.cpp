@@ -15,18 +15,16 @@ std::string assetPath(const char* path) {
     return p;
 }
 
+bool readTrack(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason) {
+    const FileRead read = host.readFile(path.c_str(), kMaxTrackBytes, bytes, reason);
+    if (read == FileRead::Missing) reason = "is not there";
+    if (read == FileRead::Ok && bytes.empty()) reason = "is empty";
+    return read == FileRead::Ok && !bytes.empty();
+}
+
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
-    bytes.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    // Read in pieces rather than trusting a size taken beforehand, so the
-    // buffer always matches what was read, however large the file.
-    uint8_t chunk[65536];
-    size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    std::string reason;
+    return readTrack(path, bytes, reason);
 }
 
 void initMusic() {
@@ -34,12 +32,20 @@ void initMusic() {
     music.deviceOpen = host.openAudio();
     if (!music.deviceOpen) host.messageBox("Error", "Inicjacja diwajsu");
 
-    const bool readable = readWholeFile(assetPath(musicPath), music.buffer) && !music.buffer.empty();
+    const std::string path = assetPath(musicPath);
+    std::string reason;
+    const bool readable = readTrack(path, music.buffer, reason);
     // With no device there is nothing to play on; the track itself is not
     // to blame, so only its own failures get its message.
-    if (readable && music.deviceOpen) music.loaded = host.loadMusic(music.buffer.data(), music.buffer.size());
+    if (readable && music.deviceOpen) {
+        music.loaded = host.loadMusic(music.buffer.data(), music.buffer.size());
+        if (!music.loaded) reason = "is not a track the player can decode";
+    }
     if (!readable || (music.deviceOpen && !music.loaded)) {
+        // The box keeps the show's own words; the line beside it says which
+        // file and what is wrong with it.
         host.messageBox("Error", "Brak pilku muzycznego w katalogu muzyka.");
+        reportAsset(path, reason, "the show runs silent");
         music.buffer.clear();
         music.buffer.shrink_to_fit();
     }

@@ -3,6 +3,7 @@
 // Picture and sound stay together only because they start together.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,7 +26,14 @@ void startMusic();
 // Stops and frees the track and the device.
 void shutdownMusic();
 
-// Reads a whole file into bytes; false when it cannot be opened or read.
+// The largest track read; a larger file is spoiled, not loaded.
+constexpr size_t kMaxTrackBytes = size_t(64) << 20;
+
+// Reads a track file whole (a regular file of at most kMaxTrackBytes) into
+// bytes; false, with a reason in plain English, when it is missing, empty or
+// not taken.
+bool readTrack(const std::string& path, std::vector<uint8_t>& bytes, std::string& reason);
+// The same without the reason.
 bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 // The show writes its paths with backslashes; here they are slashes.
 std::string assetPath(const char* path);

@@ -48,7 +48,7 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
         size_t comma = s.find(',', start);
         std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         long v;
-        if (!parseInt(part, 0, 400000, v)) return false;
+        if (!parseInt(part, 0, kShowLengthMs, v)) return false;
         out.push_back(static_cast<uint32_t>(v));
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -75,9 +75,37 @@ int defaultFps(const Options& options) {
     return 120;
 }
 
+unsigned recordFrameCount(const Options& options) {
+    const uint32_t step = 120 / static_cast<uint32_t>(defaultFps(options));
+    const uint64_t fromMs = static_cast<uint64_t>(options.fromSeconds * 1000.0);
+    const uint64_t toMs = static_cast<uint64_t>(options.toSeconds * 1000.0);
+    // The frames the recorder keeps: every step-th show frame whose time on
+    // the 120-a-second clock lies in [from, to).
+    unsigned count = 0;
+    for (uint64_t frame = 0;; frame += step) {
+        const uint64_t ms = frame * 1000 / 120;
+        if (ms >= toMs) break;
+        if (ms >= fromMs) ++count;
+    }
+    return count;
+}
+
 bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
     o = Options();
     bool sizeGiven = false, atGiven = false, startGiven = false, rangeGiven = false;
+    // Each mode option once, and never two of them: the last must not
+    // silently win.
+    const char* modeGiven = nullptr;
+    auto takeMode = [&](const std::string& option, Options::Mode mode) {
+        if (modeGiven) {
+            error = modeGiven == option ? option + " is given twice"
+                                        : std::string(modeGiven) + " and " + option + " cannot go together";
+            return false;
+        }
+        modeGiven = option == "--shots" ? "--shots" : option == "--record" ? "--record" : "--bench";
+        o.mode = mode;
+        return true;
+    };
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
         auto value = [&](std::string& out) {
@@ -104,13 +132,19 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
                 }
             }
         } else if (a == "--shots") {
-            if (!value(o.shotsDir)) return false;
-            o.mode = Options::Mode::Shots;
+            if (!takeMode(a, Options::Mode::Shots) || !value(o.shotsDir)) return false;
+            if (o.shotsDir.empty()) {
+                error = "--shots needs a folder name";
+                return false;
+            }
         } else if (a == "--record") {
-            if (!value(o.recordFile)) return false;
-            o.mode = Options::Mode::Record;
+            if (!takeMode(a, Options::Mode::Record) || !value(o.recordFile)) return false;
+            if (o.recordFile.empty()) {
+                error = "--record needs a file name";
+                return false;
+            }
         } else if (a == "--bench") {
-            o.mode = Options::Mode::Bench;
+            if (!takeMode(a, Options::Mode::Bench)) return false;
         } else if (a == "--start" || a == "--from" || a == "--to") {
             if (!value(v)) return false;
             double secs;
@@ -124,7 +158,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else if (a == "--at") {
             if (!value(v)) return false;
             if (!parseTimes(v, o.shotTimes)) {
-                error = "bad time list: " + v;
+                error = "bad time list (milliseconds, 0 to 300000): " + v;
                 return false;
             }
             atGiven = true;
@@ -180,6 +214,15 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         }
         if (o.toSeconds <= o.fromSeconds) {
             error = "--to must come after --from";
+            return false;
+        }
+        if (recordFrameCount(o) == 0) {
+            error = "--from and --to hold no frame at that --fps";
+            return false;
+        }
+        // The encoder's 4:2:0 pictures need even sides.
+        if (o.width % 2 != 0 || o.height % 2 != 0) {
+            error = "a recording's --size needs even sides";
             return false;
         }
     }

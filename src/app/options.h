@@ -25,3 +25,8 @@ bool parseOptions(int argc, const char* const* argv, Options& options, std::stri
 const char* usageText();
 // Default fixed-step rate of a mode.
 int defaultFps(const Options& options);
+// The frames a recording keeps (its progress bar's total).
+unsigned recordFrameCount(const Options& options);
+
+// The show's length; --at times lie within it.
+constexpr long kShowLengthMs = 300000;

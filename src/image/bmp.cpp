@@ -4,9 +4,10 @@
 // side limit, so nothing can wrap or go negative.
 #include "image/bmp.h"
 
-#include <cstdio>
 #include <new>
 #include <string>
+
+#include "app/host.h"
 
 namespace {
 
@@ -26,98 +27,95 @@ int32_t les32(const uint8_t* p) { return int32_t(le32(p)); }
 // Bytes in one stored row of `bitCount` bits per pixel, padded to 4 bytes.
 uint64_t storedRowBytes(uint64_t width, uint64_t bitCount) { return (width * bitCount + 31) / 32 * 4; }
 
-// The whole of a file, or false when it cannot be read or is too large.
-bool readWholeFile(const char* path, std::vector<uint8_t>& bytes) {
-    std::string fixed(path);
-    for (char& c : fixed)
-        if (c == '\\') c = '/';
-    FILE* f = std::fopen(fixed.c_str(), "rb");
-    if (!f) return false;
-    bool ok = true;
-    try {
-        uint8_t chunk[1 << 16];
-        size_t n;
-        while ((n = std::fread(chunk, 1, sizeof chunk, f)) > 0) {
-            if (bytes.size() + n > kMaxFileBytes) {
-                ok = false;
-                break;
-            }
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-        if (std::ferror(f)) ok = false;
-    } catch (const std::bad_alloc&) {
-        ok = false;
-    }
-    std::fclose(f);
-    if (!ok) bytes = std::vector<uint8_t>();
-    return ok;
-}
-
 }  // namespace
 
 size_t rgbRowStride(int width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
 
-bool readBitmapBytes(const uint8_t* bytes, size_t size, Image& image) {
+namespace {
+
+// Reads the picture into image: null, or why the bytes are not one.
+const char* parseBitmap(const uint8_t* bytes, size_t size, Image& image) {
     image = Image();
-    if (!bytes || size < kFileHeaderBytes + kInfoHeaderBytes) return false;
-    if (bytes[0] != 'B' || bytes[1] != 'M') return false;
+    if (!bytes || size < 2 || bytes[0] != 'B' || bytes[1] != 'M') return "is not a BMP picture";
+    if (size < kFileHeaderBytes + kInfoHeaderBytes) return "is too short for a BMP picture";
 
     // The headers must fit in front of the pixel data, and the pixel data must
     // start inside the file.
     const uint64_t offBits = le32(bytes + 10);
-    if (offBits < kFileHeaderBytes + kInfoHeaderBytes || offBits > size) return false;
+    if (offBits < kFileHeaderBytes + kInfoHeaderBytes || offBits > size) return "has a damaged header";
     const uint8_t* info = bytes + kFileHeaderBytes;
     const uint64_t infoBytes = offBits - kFileHeaderBytes;
     const uint32_t headerSize = le32(info);
-    if (headerSize < kInfoHeaderBytes || headerSize > infoBytes) return false;
+    if (headerSize < kInfoHeaderBytes || headerSize > infoBytes) return "has a damaged header";
 
     const int32_t width = les32(info + 4);
     const int32_t storedHeight = les32(info + 8);
     const uint16_t bitCount = le16(info + 14);
     const uint32_t compression = le32(info + 16);
     const uint32_t sizeImage = le32(info + 20);
-    if (width < 1 || width > kMaxBitmapSide) return false;
+    if (width < 1) return "has no pixels";
+    if (width > kMaxBitmapSide) return "is wider than 8192 pixels";
     // Negative heights mark top-down rows; the limit holds for either order.
     const int64_t absHeight = storedHeight < 0 ? -int64_t(storedHeight) : int64_t(storedHeight);
-    if (absHeight < 1 || absHeight > kMaxBitmapSide) return false;
+    if (absHeight < 1) return "has no pixels";
+    if (absHeight > kMaxBitmapSide) return "is taller than 8192 pixels";
     const int height = int(absHeight);
 
     const uint64_t available = size - offBits;
     uint64_t pixelBytes;
     if (compression == 0) {
         // Uncompressed rows: their size follows from the width, height and depth.
-        if (bitCount < 1 || bitCount > 32) return false;
+        if (bitCount < 1 || bitCount > 32) return "has an impossible pixel depth";
         pixelBytes = storedRowBytes(uint64_t(width), bitCount) * uint64_t(height);
     } else {
         // Compressed data only says its size in biSizeImage (else: the rest of
         // the file). It becomes a black picture, which must be no larger than
         // that data could fill at 1 bit per pixel.
         pixelBytes = sizeImage != 0 ? sizeImage : available;
-        if (pixelBytes == 0) return false;
-        if (uint64_t(rgbRowStride(width)) * uint64_t(height) > pixelBytes * 24) return false;
+        if (pixelBytes == 0 || uint64_t(rgbRowStride(width)) * uint64_t(height) > pixelBytes * 24)
+            return "has too little compressed data for its size";
     }
-    if (pixelBytes > available) return false;
+    if (pixelBytes > available) return "has its pixel data cut short";
 
     try {
         image.info.assign(info, info + infoBytes);
         image.pixels.assign(bytes + offBits, bytes + offBits + pixelBytes);
     } catch (const std::bad_alloc&) {
         image = Image();
-        return false;
+        return "does not fit in memory";
     }
     image.width = width;
     image.height = height;
     image.topDown = storedHeight < 0;
     image.bitCount = bitCount;
     image.compression = compression;
-    return true;
+    return nullptr;
 }
 
-bool readBitmap(const char* path, Image& image) {
+}  // namespace
+
+bool readBitmapBytes(const uint8_t* bytes, size_t size, Image& image) {
+    return parseBitmap(bytes, size, image) == nullptr;
+}
+
+bool readBitmap(const char* path, Image& image, std::string* reason) {
     image = Image();
+    if (reason) reason->clear();
+    if (!path) return false;
+    std::string fixed(path);
+    for (char& c : fixed)
+        if (c == '\\') c = '/';
     std::vector<uint8_t> bytes;
-    if (!path || !readWholeFile(path, bytes)) return false;
-    return readBitmapBytes(bytes.data(), bytes.size(), image);
+    std::string why;
+    const FileRead read = host.readFile(fixed.c_str(), kMaxFileBytes, bytes, why);
+    if (read == FileRead::Ok) {
+        const char* bad = parseBitmap(bytes.data(), bytes.size(), image);
+        if (!bad) return true;
+        why = bad;
+    }
+    // A missing picture is the show's ordinary case and has no reason.
+    if (reason && read != FileRead::Missing) *reason = why;
+    return false;
 }
 
 std::vector<uint8_t> bitmapToRgb(const Image& image) {

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Largest picture side the show reads.
@@ -33,9 +34,11 @@ struct Image {
     uint32_t compression = 0;     // biCompression; 0 is uncompressed
 };
 
-// Reads a bitmap file; `\` in the path is taken as `/`. False (and an empty
-// image) when the file is missing, short or not a picture we can read.
-bool readBitmap(const char* path, Image& image);
+// Reads a bitmap file through the host (a regular file only); `\` in the path
+// is taken as `/`. False (and an empty image) when the file is missing, short
+// or not a picture we can read; then reason, if given, says why in plain
+// English ("is not a BMP picture"), and stays empty for a missing file.
+bool readBitmap(const char* path, Image& image, std::string* reason = nullptr);
 
 // Reads a bitmap from the bytes of a whole file.
 bool readBitmapBytes(const uint8_t* bytes, size_t size, Image& image);

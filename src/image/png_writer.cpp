@@ -3,8 +3,6 @@
 
 #include <zlib.h>
 
-#include <cstdio>
-
 namespace {
 
 void put32(std::vector<uint8_t>& out, uint32_t v) {
@@ -50,7 +48,7 @@ std::vector<uint8_t> encodePng(const uint8_t* rgb, int width, int height) {
     return out;
 }
 
-bool writeFramePng(const std::string& path, const uint8_t* rgbaBottomUp, int width, int height) {
+std::vector<uint8_t> encodeFramePng(const uint8_t* rgbaBottomUp, int width, int height) {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * height * 3);
     for (int y = 0; y < height; ++y) {
         const uint8_t* src = rgbaBottomUp + static_cast<size_t>(height - 1 - y) * width * 4;
@@ -61,10 +59,5 @@ bool writeFramePng(const std::string& path, const uint8_t* rgbaBottomUp, int wid
             dst[x * 3 + 2] = src[x * 4 + 2];
         }
     }
-    std::vector<uint8_t> png = encodePng(rgb.data(), width, height);
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(png.data(), 1, png.size(), f) == png.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    return encodePng(rgb.data(), width, height);
 }

@@ -3,16 +3,37 @@
 
 #include <GL/glu.h>
 
+#include "app/host.h"
 #include "image/bmp.h"
 
+TextureState textureState;
+
 namespace {
+
+const char* const kNoPicture = "the show goes on without it";
 
 // Reads, converts and uploads; mipmapped builds the whole chain.
 int load(const char* path, bool mipmapped) {
     Image image;
-    if (!readBitmap(path, image)) return -1;
+    std::string reason;
+    if (!readBitmap(path, image, &reason)) {
+        if (!reason.empty()) reportAsset(path, reason, kNoPicture);
+        return -1;
+    }
+    // What the driver will keep of it: the rows, and a third more for the
+    // smaller levels of a mipmapped picture.
+    uint64_t cost = uint64_t(rgbRowStride(image.width)) * uint64_t(image.height);
+    if (mipmapped) cost += cost / 3;
+    if (textureState.decodedBytes + cost > kMaxDecodedPictureBytes) {
+        reportAsset(path, "is skipped: the pictures together would take more than 512 MB", kNoPicture);
+        return -1;
+    }
     std::vector<uint8_t> rgb = bitmapToRgb(image);
-    if (rgb.empty()) return -1;
+    if (rgb.empty()) {
+        reportAsset(path, "does not fit in memory", kNoPicture);
+        return -1;
+    }
+    textureState.decodedBytes += cost;
 
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // the converted rows are padded to 4 bytes
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);

@@ -6,6 +6,19 @@
 
 #include <epoxy/gl.h>
 
+#include <cstddef>
+#include <cstdint>
+
+// The decoded pictures of the whole load together may take at most this
+// much; a picture past it is skipped, as if it were missing. The show's own
+// take a few megabytes.
+constexpr uint64_t kMaxDecodedPictureBytes = uint64_t(512) << 20;
+
+struct TextureState {
+    uint64_t decodedBytes = 0;  // what the loaded pictures take, decoded
+};
+extern TextureState textureState;
+
 // A cut-out picture: the colour texture and its mask (white where
 // transparent, black where opaque), in that order.
 struct TexturePair {
@@ -15,7 +28,8 @@ struct TexturePair {
 
 // Binds name, modulate environment, repeat on both axes.
 void prepareTexture(GLuint name);
-// Fills the bound texture from a picture file, one level. 0, or -1 on failure.
+// Fills the bound texture from a picture file, one level. 0, or -1 on failure;
+// a picture that is there but not taken gets a line on stderr.
 int loadTexture(const char* path);
 // The same with the full mipmap chain. 0, or -1 on failure.
 int loadMipmappedTexture(const char* path);

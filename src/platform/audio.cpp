@@ -57,6 +57,23 @@ void closeAudio() {
 
 }  // namespace
 
+bool platformProbeTrack(const uint8_t* bytes, size_t size) {
+    if (!bytes || size == 0 || size > 0x7fffffff) return false;
+    // Decoding needs an open mixer. Without a device of its own (the recorder
+    // runs without one), SDL's dummy device stands in for the probe.
+    const bool wasOpen = audio.open;
+    if (!wasOpen) {
+        SDL_setenv("SDL_AUDIODRIVER", "dummy", 1);
+        // No mixer at all: the track cannot be judged here; the encoder will.
+        if (!openAudio()) return true;
+    }
+    SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+    Mix_Music* probe = rw ? Mix_LoadMUSType_RW(rw, MUS_MP3, 1) : nullptr;
+    if (probe) Mix_FreeMusic(probe);
+    if (!wasOpen) closeAudio();
+    return probe != nullptr;
+}
+
 void installAudioHost() {
     host.openAudio = openAudio;
     host.loadMusic = loadMusic;

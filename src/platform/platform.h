@@ -5,7 +5,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "app/show_clock.h"
 
@@ -51,16 +53,46 @@ int platformRefreshRate();
 
 void platformShutdown();
 
+// Whether the mixer can decode bytes as the show's track (with SDL's dummy
+// device when no device is open): a recording probes the track this way
+// before handing it to the encoder.
+bool platformProbeTrack(const uint8_t* bytes, size_t size);
+
 // A child process fed through a pipe (the recorder's ffmpeg).
 struct PlatformPipe;
-// Starts command with its standard input on a pipe; null on failure.
-PlatformPipe* platformOpenPipe(const std::string& command);
-// Writes all bytes; false once the child has gone away.
-bool platformWritePipe(PlatformPipe* pipe, const void* bytes, size_t size);
-// Closes the pipe and waits: the child's exit code, or -1.
-int platformClosePipe(PlatformPipe* pipe);
+// Starts program (a full path) with args (args[0] its name), its standard
+// input on a pipe and passFds as its descriptors 3, 4, ...; null with a
+// reason on failure. The child is killed if the show ends on a signal.
+PlatformPipe* platformOpenPipe(const std::string& program, const std::vector<std::string>& args,
+                               const std::vector<int>& passFds, std::string& reason);
+enum class PipeWrite {
+    Ok,
+    ChildGone,  // the child closed its input or ended
+    Stalled,    // the child took nothing for stallSeconds
+    Stopped,    // a stop signal came while waiting
+};
+// Writes all bytes, waiting on the child in short slices.
+PipeWrite platformWritePipe(PlatformPipe* pipe, const void* bytes, size_t size, double stallSeconds);
+// How the child ended.
+struct ChildEnd {
+    bool exited = false;   // by itself, with code
+    int code = -1;
+    int signal = 0;        // or by this signal
+    bool killed = false;   // which we sent (abandoned, stopped or too slow)
+    bool timedOut = false; // it did not finish within the wait
+};
+// Closes the pipe and waits for the child. It is killed at once when
+// abandon is set, or when a stop signal comes or waitSeconds pass.
+ChildEnd platformClosePipe(PlatformPipe* pipe, bool abandon, double waitSeconds);
+// The name by which the child opens its descriptor childFd (Linux's
+// /proc/self/fd/N), or empty where there is none.
+std::string platformDescriptorPath(int childFd);
+// The full path of a program on the PATH, or empty.
+std::string platformFindProgram(const char* name);
 // True when a program of that name is on the PATH.
 bool platformHasProgram(const char* name);
+// "SIGTERM" and the like.
+const char* platformSignalName(int sig);
 // The process id, for temporary file names.
 int platformProcessId();
 // True when standard error is a terminal (a progress bar can redraw itself).

@@ -2,6 +2,9 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -9,8 +12,17 @@
 #include <string>
 
 #include "app/host.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define BAUBLES_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define BAUBLES_LEAK_CHECKED 1
+#endif
+#endif
 
 PlatformState platform;
 
@@ -59,12 +71,29 @@ void keepScratchMemory() {
 #endif
 }
 
+#ifdef BAUBLES_LEAK_CHECKED
+// The leak check runs after main returns. The GL driver keeps a few bytes
+// until then, and the check can only match them to the driver (and leave
+// them out) while the driver is still loaded: so nothing is unloaded.
+int keepLoaded(dl_phdr_info* info, size_t, void*) {
+    if (info->dlpi_name && info->dlpi_name[0]) dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    return 0;
+}
+void keepLibrariesLoaded() { dl_iterate_phdr(keepLoaded, nullptr); }
+#else
+void keepLibrariesLoaded() {}
+#endif
+
 }  // namespace
 
 bool platformInit(const PlatformConfig& config, std::string& error) {
     keepScratchMemory();
     platform.config = config;
-    if (config.mode == VideoMode::Offscreen) SDL_SetHint(SDL_HINT_VIDEODRIVER, "offscreen");
+    // The offscreen modes need no display, whatever SDL_VIDEODRIVER says.
+    if (config.mode == VideoMode::Offscreen)
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+    // Stop signals are ours (platform/signals.h), not SDL's quit event.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
         error = SDL_GetError();
         return false;
@@ -83,6 +112,7 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
     host.releaseContext = releaseContext;
     host.screenSize = screenSize;
     host.postQuit = postQuit;
+    host.readFile = platformReadFile;
     installViewHost();
     installAudioHost();
     return true;
@@ -203,6 +233,7 @@ int platformRefreshRate() {
 }
 
 void platformShutdown() {
+    keepLibrariesLoaded();
     shutdownAudio();
     if (platform.context) SDL_GL_DeleteContext(platform.context);
     if (platform.window) SDL_DestroyWindow(platform.window);

@@ -1,0 +1,224 @@
+// outputs.cpp - screenshots and the recording through private files, and the
+// exit codes of a stop.
+#include "app/outputs.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "app/host.h"
+#include "app/music.h"
+#include "image/png_writer.h"
+#include "platform/files.h"
+#include "platform/platform.h"
+#include "platform/signals.h"
+
+namespace {
+
+// The encoder must take a frame within this long, and finish within
+// kFinishSeconds after the last one; past that it is taken as hung.
+constexpr double kStallSeconds = 60.0;
+constexpr double kFinishSeconds = 120.0;
+
+struct OutputsState {
+    // Recording
+    std::string ffmpeg;                 // the program's full path
+    PlatformOutput* video = nullptr;    // the private file
+    int trackFd = -1;                   // the probed track, handed to ffmpeg
+    PlatformPipe* pipe = nullptr;
+    PipeWrite lastWrite = PipeWrite::Ok;
+};
+OutputsState outputs;
+
+void cannotWrite(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "baubles: cannot write %s: %s\n", path.c_str(), reason.c_str());
+}
+
+// The muxer for the final name's extension: the private name has none.
+const char* containerFor(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    const size_t dot = path.rfind('.');
+    std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot + 1);
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (ext == "mov") return "mov";
+    if (ext == "mkv") return "matroska";
+    if (ext == "avi") return "avi";
+    if (ext == "ts") return "mpegts";
+    return "mp4";
+}
+
+// The name the encoder opens a passed descriptor by: the very file we
+// opened, so no one can swap another in under its name meanwhile. Without
+// /proc, the name itself.
+std::string childName(int childFd, const std::string& fallback) {
+    const std::string name = platformDescriptorPath(childFd);
+    return name.empty() ? "file:" + fallback : name;
+}
+
+// Reads and decodes the track as the live show would; a spoiled one makes a
+// silent video, as a missing one does.
+void probeTrack() {
+    const std::string path = assetPath(musicPath);
+    bool missing = false;
+    std::string reason;
+    const int fd = platformOpenRegularFile(path.c_str(), kMaxTrackBytes, missing, reason);
+    if (fd >= 0) {
+        std::vector<uint8_t> bytes;
+        bool ok = platformReadOpenFile(fd, kMaxTrackBytes, bytes, reason);
+        if (ok && bytes.empty()) ok = false, reason = "is empty";
+        if (ok && !platformProbeTrack(bytes.data(), bytes.size()))
+            ok = false, reason = "is not a track the player can decode";
+        if (ok) {
+            outputs.trackFd = fd;
+            return;
+        }
+        platformCloseFile(fd);
+    }
+    reportAsset(path, reason, "the video will be silent");
+}
+
+}  // namespace
+
+int stopExitCode() {
+    const int sig = platformStopSignal();
+    return sig ? 128 + sig : 130;
+}
+
+bool stopSignalled() { return platformStopSignal() != 0; }
+
+int prepareOutputs(const Options& o) {
+    std::string reason;
+    if (o.mode == Options::Mode::Shots) {
+        if (!platformCheckOutputFolder(o.shotsDir, reason)) {
+            cannotWrite(o.shotsDir, reason);
+            return 2;
+        }
+        for (uint32_t ms : o.shotTimes) {
+            const std::string path = o.shotsDir + "/shot-" + std::to_string(ms) + ".png";
+            if (!platformCheckOutputFile(path, reason)) {
+                cannotWrite(path, reason);
+                return 2;
+            }
+        }
+    }
+    if (o.mode == Options::Mode::Record) {
+        if (!platformCheckOutputFile(o.recordFile, reason)) {
+            cannotWrite(o.recordFile, reason);
+            return 2;
+        }
+        outputs.ffmpeg = platformFindProgram("ffmpeg");
+        if (outputs.ffmpeg.empty()) {
+            std::fprintf(stderr, "baubles: recording needs ffmpeg, which is not installed\n");
+            return 1;
+        }
+        outputs.video = platformCreateOutput(o.recordFile, reason);
+        if (!outputs.video) {
+            cannotWrite(o.recordFile, reason);
+            return 2;
+        }
+        probeTrack();
+    }
+    return 0;
+}
+
+bool writeShot(const std::string& path, const uint8_t* rgbaBottomUp, int width, int height) {
+    const std::vector<uint8_t> png = encodeFramePng(rgbaBottomUp, width, height);
+    std::string reason;
+    PlatformOutput* out = platformCreateOutput(path, reason);
+    bool ok = out != nullptr;
+    if (ok && !platformWriteOutput(out, png.data(), png.size(), reason)) {
+        platformDiscardOutput(out);
+        ok = false;
+    } else if (ok) {
+        ok = platformCommitOutput(out, reason);
+    }
+    if (!ok) cannotWrite(path, reason);
+    return ok;
+}
+
+bool startRecording(const Options& o, int width, int height) {
+    const int fps = defaultFps(o);
+    const double duration = o.toSeconds - o.fromSeconds;
+    char from[32], length[32];
+    std::snprintf(from, sizeof from, "%.3f", o.fromSeconds);
+    std::snprintf(length, sizeof length, "%.3f", duration);
+    std::vector<int> pass = {platformOutputDescriptor(outputs.video)};
+    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
+                                     "-f", "rawvideo", "-pix_fmt", "rgba",
+                                     "-s", std::to_string(width) + "x" + std::to_string(height),
+                                     "-r", std::to_string(fps), "-i", "-"};
+    if (outputs.trackFd >= 0) {
+        pass.push_back(outputs.trackFd);
+        args.insert(args.end(), {"-ss", from, "-t", length, "-i", childName(4, assetPath(musicPath)),
+                                 "-map", "0:v", "-map", "1:a", "-c:a", "aac", "-b:a", "192k"});
+    }
+    // ffmpeg opens our private file through its descriptor and writes over
+    // it (-y); it never opens a name someone else could have put there.
+    const std::string privateName = childName(3, platformOutputPath(outputs.video));
+    args.insert(args.end(), {"-vf", "vflip", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
+                             "-pix_fmt", "yuv420p", "-threads", "1", "-t", length,
+                             "-f", containerFor(o.recordFile), privateName});
+    std::string reason;
+    outputs.pipe = platformOpenPipe(outputs.ffmpeg, args, pass, reason);
+    if (outputs.trackFd >= 0) platformCloseFile(outputs.trackFd);
+    outputs.trackFd = -1;
+    if (!outputs.pipe) {
+        std::fprintf(stderr, "baubles: cannot start ffmpeg: %s; %s was not written\n", reason.c_str(),
+                     o.recordFile.c_str());
+        platformDiscardOutput(outputs.video);
+        outputs.video = nullptr;
+        return false;
+    }
+    return true;
+}
+
+bool recordWrite(const uint8_t* bytes, size_t size) {
+    if (!outputs.pipe || outputs.lastWrite != PipeWrite::Ok) return false;
+    outputs.lastWrite = platformWritePipe(outputs.pipe, bytes, size, kStallSeconds);
+    return outputs.lastWrite == PipeWrite::Ok;
+}
+
+int finishRecording(const Options& o, unsigned framesWritten, bool interrupted) {
+    const bool abandon = interrupted || stopSignalled() || outputs.lastWrite == PipeWrite::Stalled ||
+                         outputs.lastWrite == PipeWrite::Stopped;
+    const ChildEnd end = platformClosePipe(outputs.pipe, abandon, kFinishSeconds);
+    outputs.pipe = nullptr;
+    const std::string& file = o.recordFile;
+    std::string why;
+    char text[160];
+    if (stopSignalled()) {
+        why = std::string("recording stopped by ") + platformSignalName(platformStopSignal());
+    } else if (interrupted) {
+        why = "recording interrupted";
+    } else if (outputs.lastWrite == PipeWrite::Stalled) {
+        std::snprintf(text, sizeof text, "ffmpeg took no frame for %.0f s and was ended", kStallSeconds);
+        why = text;
+    } else if (end.timedOut) {
+        std::snprintf(text, sizeof text, "ffmpeg did not finish within %.0f s and was ended", kFinishSeconds);
+        why = text;
+    } else if (!end.exited && end.signal) {
+        why = std::string("ffmpeg was ended by ") + platformSignalName(end.signal);
+    } else if (!end.exited) {
+        why = "ffmpeg could not be waited for";
+    } else if (end.code != 0) {
+        why = "ffmpeg failed (exit " + std::to_string(end.code) + ")";
+    } else if (outputs.lastWrite != PipeWrite::Ok) {
+        // It ended well but stopped taking frames: the video would be short.
+        why = "ffmpeg stopped taking frames after " + std::to_string(framesWritten);
+    }
+    if (!why.empty()) {
+        platformDiscardOutput(outputs.video);
+        outputs.video = nullptr;
+        std::fprintf(stderr, "baubles: %s; %s was not written\n", why.c_str(), file.c_str());
+        return stopSignalled() || interrupted ? stopExitCode() : 1;
+    }
+    std::string reason;
+    const bool placed = platformCommitOutput(outputs.video, reason);
+    outputs.video = nullptr;
+    if (!placed) {
+        cannotWrite(file, reason);
+        return 1;
+    }
+    std::fprintf(stderr, "baubles: wrote %s (%u frames at %d fps)\n", file.c_str(), framesWritten, defaultFps(o));
+    return 0;
+}

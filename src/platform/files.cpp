@@ -1,0 +1,303 @@
+// files.cpp - reading regular files only, and writing outputs through a
+// private file that is renamed into place.
+#include "platform/files.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <new>
+
+#include "platform/signals.h"
+
+struct PlatformOutput {
+    int fd = -1;
+    int cleanupSlot = -1;
+    std::string privatePath;
+    std::string finalPath;
+};
+
+namespace {
+
+// What a file that is not a regular file is, in words.
+std::string kindOf(mode_t mode) {
+    if (S_ISDIR(mode)) return "a folder";
+    if (S_ISFIFO(mode)) return "a FIFO";
+    if (S_ISCHR(mode)) return "a character device";
+    if (S_ISBLK(mode)) return "a block device";
+    if (S_ISSOCK(mode)) return "a socket";
+    if (S_ISLNK(mode)) return "a symbolic link";
+    return "not a regular file";
+}
+
+std::string megabytes(size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
+
+std::string errnoText(int err) { return std::strerror(err); }
+
+// The folder and the last component of a path; an empty name when the path
+// ends in a slash.
+void splitPath(const std::string& path, std::string& dir, std::string& name) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        dir = ".";
+        name = path;
+    } else {
+        dir = slash == 0 ? "/" : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+// Eight letters and digits no one can guess beforehand.
+std::string randomTag() {
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[8];
+    if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        uint64_t mix = static_cast<uint64_t>(now.tv_nsec) * 6364136223846793005ull ^ static_cast<uint64_t>(getpid());
+        for (unsigned char& b : bytes) b = static_cast<unsigned char>(mix >>= 7);
+    }
+    std::string tag;
+    for (unsigned char b : bytes) tag += kLetters[b % (sizeof kLetters - 1)];
+    return tag;
+}
+
+bool writeAll(int fd, const void* bytes, size_t size, std::string& reason) {
+    const char* p = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            reason = errnoText(n < 0 ? errno : ENOSPC);
+            return false;
+        }
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Whether the last component names a folder rather than a file.
+bool namesFolder(const std::string& name) { return name.empty() || name == "." || name == ".."; }
+
+}  // namespace
+
+int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, std::string& reason) {
+    missing = false;
+    struct stat st;
+    // Looked at before opening, so a device is never opened at all; the
+    // descriptor is checked again below, as the name may change meanwhile.
+    if (stat(path, &st) != 0) {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        reason = missing ? "is not there" : "cannot be opened: " + errnoText(errno);
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        reason = "is " + kindOf(st.st_mode) + ", not a regular file";
+        return -1;
+    }
+    // Non-blocking: a FIFO put there after the check must not hang the open.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        missing = errno == ENOENT || errno == ENOTDIR;
+        reason = missing ? "is not there" : "cannot be opened: " + errnoText(errno);
+        return -1;
+    }
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = "is " + kindOf(st.st_mode) + ", not a regular file";
+        close(fd);
+        return -1;
+    }
+    if (static_cast<uint64_t>(st.st_size) > maxBytes) {
+        reason = "is larger than " + megabytes(maxBytes);
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
+    bytes.clear();
+    bool missing = false;
+    const int fd = platformOpenRegularFile(path, maxBytes, missing, reason);
+    if (fd < 0) return missing ? FileRead::Missing : FileRead::Refused;
+    const bool ok = platformReadOpenFile(fd, maxBytes, bytes, reason);
+    close(fd);
+    return ok ? FileRead::Ok : FileRead::Refused;
+}
+
+bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
+    bytes.clear();
+    bool ok = true;
+    try {
+        struct stat st;
+        if (fstat(fd, &st) == 0) bytes.reserve(static_cast<size_t>(st.st_size));
+        uint8_t chunk[1 << 16];
+        for (;;) {
+            const ssize_t n = read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) {
+                reason = "cannot be read: " + errnoText(errno);
+                ok = false;
+                break;
+            }
+            if (n == 0) break;
+            // The file may grow while it is read; the limit holds all the same.
+            if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
+                reason = "is larger than " + megabytes(maxBytes);
+                ok = false;
+                break;
+            }
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+    } catch (const std::bad_alloc&) {
+        reason = "does not fit in memory";
+        ok = false;
+    }
+    if (!ok) bytes = std::vector<uint8_t>();
+    return ok;
+}
+
+void platformCloseFile(int fd) {
+    if (fd >= 0) close(fd);
+}
+
+bool platformCheckOutputFolder(const std::string& dir, std::string& reason) {
+    if (dir.empty()) {
+        reason = "no folder name given";
+        return false;
+    }
+    struct stat st;
+    if (stat(dir.c_str(), &st) != 0) {
+        reason = errnoText(errno);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        reason = "is " + kindOf(st.st_mode) + ", not a folder";
+        return false;
+    }
+    // Only creating a file tells for sure (permissions, ACLs, a read-only mount).
+    PlatformOutput* probe = platformCreateOutput(dir + "/probe", reason);
+    if (!probe) return false;
+    platformDiscardOutput(probe);
+    return true;
+}
+
+bool platformCheckOutputFile(const std::string& path, std::string& reason) {
+    if (path.empty()) {
+        reason = "no file name given";
+        return false;
+    }
+    std::string dir, name;
+    splitPath(path, dir, name);
+    if (namesFolder(name)) {
+        reason = "names a folder, not a file";
+        return false;
+    }
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0) {
+        if (S_ISLNK(st.st_mode)) {
+            reason = "is a symbolic link; only a regular file is replaced";
+            return false;
+        }
+        if (!S_ISREG(st.st_mode)) {
+            reason = "is " + kindOf(st.st_mode) + "; only a regular file is replaced";
+            return false;
+        }
+    } else if (errno != ENOENT) {
+        reason = errnoText(errno);
+        return false;
+    }
+    return platformCheckOutputFolder(dir, reason);
+}
+
+PlatformOutput* platformCreateOutput(const std::string& finalPath, std::string& reason) {
+    std::string dir, name;
+    splitPath(finalPath, dir, name);
+    if (namesFolder(name)) {
+        reason = "names a folder, not a file";
+        return nullptr;
+    }
+    // Room for the dot and the tag within a name's 255 bytes.
+    const std::string stem = dir + "/." + name.substr(0, 200) + ".";
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const std::string candidate = stem + randomTag();
+        const int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno == EINTR) continue;
+        if (fd < 0 && errno == EEXIST) continue;  // someone else's name: draw another
+        if (fd < 0) {
+            reason = errnoText(errno);
+            return nullptr;
+        }
+        auto* out = new PlatformOutput;
+        out->fd = fd;
+        out->privatePath = candidate;
+        out->finalPath = finalPath;
+        out->cleanupSlot = platformRegisterCleanupPath(candidate.c_str());
+        return out;
+    }
+    reason = "no free private name";
+    return nullptr;
+}
+
+int platformOutputDescriptor(const PlatformOutput* output) { return output ? output->fd : -1; }
+
+std::string platformOutputPath(const PlatformOutput* output) { return output ? output->privatePath : ""; }
+
+bool platformWriteOutput(PlatformOutput* output, const void* bytes, size_t size, std::string& reason) {
+    if (!output || output->fd < 0) {
+        reason = "not open";
+        return false;
+    }
+    return writeAll(output->fd, bytes, size, reason);
+}
+
+bool platformCommitOutput(PlatformOutput* output, std::string& reason) {
+    if (!output) {
+        reason = "not open";
+        return false;
+    }
+    bool ok = true;
+    // On disk before it gets its name: a full disk shows up here, not later.
+    if (fsync(output->fd) != 0) {
+        reason = errnoText(errno);
+        ok = false;
+    }
+    struct stat mine, there;
+    if (ok && (fstat(output->fd, &mine) != 0 || lstat(output->privatePath.c_str(), &there) != 0 ||
+               mine.st_dev != there.st_dev || mine.st_ino != there.st_ino)) {
+        reason = "its private file was moved or replaced";
+        ok = false;
+    }
+    if (close(output->fd) != 0 && ok) {
+        reason = errnoText(errno);
+        ok = false;
+    }
+    output->fd = -1;
+    // Something other than a regular file may have appeared at the final name
+    // since the start; it is left alone.
+    if (ok && lstat(output->finalPath.c_str(), &there) == 0 && !S_ISREG(there.st_mode)) {
+        reason = "is now " + kindOf(there.st_mode) + "; only a regular file is replaced";
+        ok = false;
+    }
+    if (ok && rename(output->privatePath.c_str(), output->finalPath.c_str()) != 0) {
+        reason = errnoText(errno);
+        ok = false;
+    }
+    if (!ok) unlink(output->privatePath.c_str());
+    platformForgetCleanupPath(output->cleanupSlot);
+    delete output;
+    return ok;
+}
+
+void platformDiscardOutput(PlatformOutput* output) {
+    if (!output) return;
+    if (output->fd >= 0) close(output->fd);
+    unlink(output->privatePath.c_str());
+    platformForgetCleanupPath(output->cleanupSlot);
+    delete output;
+}
