@@ -44,8 +44,8 @@ void initMusic() {
     if (!readable || (music.deviceOpen && !music.loaded)) {
         // The box keeps the show's own words; the line beside it says which
         // file and what is wrong with it.
-        host.messageBox("Error", "Brak pilku muzycznego w katalogu muzyka.");
         reportAsset(path, reason, "the show runs silent");
+        host.messageBox("Error", "Brak pilku muzycznego w katalogu muzyka.");
         music.buffer.clear();
         music.buffer.shrink_to_fit();
     }

@@ -79,3 +79,56 @@ TEST(Options, BadFormsAreRefusedWithAReason) {
         EXPECT_FALSE(e.empty());
     }
 }
+
+// Careless command lines: two modes at once, empty names, times past the
+// show's end and sizes the encoder refuses are all turned down, not left to
+// fail after rendering (or to let the last mode silently win).
+TEST(Options, ConflictsEmptyNamesAndRangesAreRefused) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--record", "a.mp4", "--shots", "d", "--at", "0"},
+        {"--shots", "d", "--at", "0", "--record", "a.mp4"},
+        {"--record", "a.mp4", "--bench"},
+        {"--bench", "--shots", "d", "--at", "0"},
+        {"--bench", "--bench"},
+        {"--record", "a.mp4", "--record", "b.mp4"},
+        {"--record", ""},
+        {"--shots", "", "--at", "0"},
+        {"--shots", "d", "--at", "300001"},
+        {"--shots", "d", "--at", "0,400000"},
+        {"--record", "a.mp4", "--size", "17x17"},
+        {"--record", "a.mp4", "--size", "640x481"},
+        {"--record", "a.mp4", "--from", "0.0001", "--to", "0.0009"},  // no frame in the range
+    };
+    for (const auto& args : bad) {
+        Options o;
+        std::string e;
+        std::string line;
+        for (const char* a : args) line += std::string(a) + " ";
+        EXPECT_FALSE(parse(args, o, e)) << line;
+        EXPECT_FALSE(e.empty()) << line;
+    }
+    Options o;
+    std::string e;
+    EXPECT_TRUE(parse({"--shots", "d", "--at", "300000"}, o, e)) << e;
+    EXPECT_TRUE(parse({"--record", "a.mp4", "--size", "18x16"}, o, e)) << e;
+    EXPECT_TRUE(parse({"--shots", "d", "--at", "0", "--size", "17x17"}, o, e)) << e;  // a PNG may be odd
+    ASSERT_FALSE(parse({"--record", "a.mp4", "--bench"}, o, e));
+    EXPECT_NE(e.find("--record and --bench"), std::string::npos) << e;
+}
+
+// The progress bar's total is the number of frames the recorder keeps: the
+// show frames (120 a second) in [from, to) at every (120/fps)-th frame.
+TEST(Options, RecordFrameCountMatchesTheKeptFrames) {
+    Options o;
+    std::string e;
+    ASSERT_TRUE(parse({"--record", "a.mp4", "--from", "2", "--to", "3"}, o, e));
+    EXPECT_EQ(recordFrameCount(o), 60u);
+    ASSERT_TRUE(parse({"--record", "a.mp4"}, o, e));
+    EXPECT_EQ(recordFrameCount(o), 18000u);
+    ASSERT_TRUE(parse({"--record", "a.mp4", "--to", "0.001"}, o, e));
+    EXPECT_EQ(recordFrameCount(o), 1u);  // frame 0 alone, never "1/0"
+    ASSERT_TRUE(parse({"--record", "a.mp4", "--from", "0.01", "--to", "0.02", "--fps", "120"}, o, e));
+    EXPECT_EQ(recordFrameCount(o), 1u);  // frames at 8, 16 and 25 ms: only 16 ms lies in [10, 20)
+    ASSERT_TRUE(parse({"--record", "a.mp4", "--from", "2", "--to", "3", "--fps", "24"}, o, e));
+    EXPECT_EQ(recordFrameCount(o), 24u);  // every 5th frame from 240 (2000 ms) to 355
+}

@@ -2,6 +2,7 @@
 // overlays judged by the pixels they leave on a 640 x 480 frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -145,6 +146,48 @@ TEST_F(Frame, CutOutPairKeepsTheFrameWhereTheMaskIsWhite) {
     glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
     EXPECT_EQ(depthFunc, GL_LESS);
     glDisable(GL_DEPTH_TEST);
+}
+
+// The decoded pictures have one budget for the whole load: a picture past it
+// is skipped as if missing, and it and a spoiled picture each get one line
+// naming the file and the reason.
+TEST_F(Frame, PicturesPastTheBudgetAndSpoiledOnesAreSkippedWithOneLineEach) {
+    const std::string fits = tempPath("budget-a.bmp"), past = tempPath("budget-b.bmp");
+    const std::string spoiled = tempPath("budget-spoiled.bmp");
+    writeTestBmp(fits, 16, 16, solid(16, 16, 10, 20, 30));
+    writeTestBmp(past, 16, 16, solid(16, 16, 10, 20, 30));
+    {
+        std::FILE* f = std::fopen(spoiled.c_str(), "wb");
+        std::fputs("GIF89a, not a bitmap at all", f);
+        std::fclose(f);
+    }
+    const uint64_t cost = 16 * 16 * 3;  // rows of 48 bytes, already 4-byte aligned
+    const TextureState saved = textureState;
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    prepareTexture(name);
+
+    textureState.decodedBytes = kMaxDecodedPictureBytes - cost;  // room for exactly one
+    EXPECT_EQ(loadTexture(fits.c_str()), 0);
+    EXPECT_EQ(textureState.decodedBytes, kMaxDecodedPictureBytes);
+
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(loadTexture(past.c_str()), -1);
+    EXPECT_EQ(loadTexture(past.c_str()), -1);  // asked for twice, told once
+    EXPECT_EQ(loadTexture(spoiled.c_str()), -1);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
+    EXPECT_NE(said.find(past + " is skipped"), std::string::npos) << said;
+    EXPECT_NE(said.find("512 MB"), std::string::npos) << said;
+    EXPECT_NE(said.find(spoiled + " is not a BMP picture"), std::string::npos) << said;
+
+    // A mipmapped picture costs its smaller levels as well: a third more.
+    textureState.decodedBytes = kMaxDecodedPictureBytes - cost;
+    EXPECT_EQ(loadMipmappedTexture(fits.c_str()), -1);
+    textureState.decodedBytes = kMaxDecodedPictureBytes - cost - cost / 3;
+    EXPECT_EQ(loadMipmappedTexture(fits.c_str()), 0);
+    textureState = saved;
+    glDeleteTextures(1, &name);
 }
 
 TEST_F(Frame, FadesReachTheirOpacities) {
