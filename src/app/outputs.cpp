@@ -3,6 +3,7 @@
 #include "app/outputs.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "app/host.h"
@@ -77,6 +78,15 @@ void probeTrack() {
     reportAsset(path, reason, "the video will be silent");
 }
 
+// Whatever way the program leaves (a failed start, an early return), an
+// unfinished video does not stay behind. Stop signals clean up on their own.
+void discardAtExit() {
+    if (outputs.pipe) platformClosePipe(outputs.pipe, true, 0.0);
+    outputs.pipe = nullptr;
+    platformDiscardOutput(outputs.video);
+    outputs.video = nullptr;
+}
+
 }  // namespace
 
 int stopExitCode() {
@@ -116,6 +126,7 @@ int prepareOutputs(const Options& o) {
             cannotWrite(o.recordFile, reason);
             return 2;
         }
+        std::atexit(discardAtExit);
         probeTrack();
     }
     return 0;

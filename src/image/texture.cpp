@@ -16,8 +16,11 @@ const char* const kNoPicture = "the show goes on without it";
 int load(const char* path, bool mipmapped) {
     Image image;
     std::string reason;
+    std::string named(path ? path : "");
+    for (char& c : named)
+        if (c == '\\') c = '/';
     if (!readBitmap(path, image, &reason)) {
-        if (!reason.empty()) reportAsset(path, reason, kNoPicture);
+        if (!reason.empty()) reportAsset(named, reason, kNoPicture);
         return -1;
     }
     // What the driver will keep of it: the rows, and a third more for the
@@ -25,12 +28,12 @@ int load(const char* path, bool mipmapped) {
     uint64_t cost = uint64_t(rgbRowStride(image.width)) * uint64_t(image.height);
     if (mipmapped) cost += cost / 3;
     if (textureState.decodedBytes + cost > kMaxDecodedPictureBytes) {
-        reportAsset(path, "is skipped: the pictures together would take more than 512 MB", kNoPicture);
+        reportAsset(named, "is skipped: the pictures together would take more than 512 MB", kNoPicture);
         return -1;
     }
     std::vector<uint8_t> rgb = bitmapToRgb(image);
     if (rgb.empty()) {
-        reportAsset(path, "does not fit in memory", kNoPicture);
+        reportAsset(named, "does not fit in memory", kNoPicture);
         return -1;
     }
     textureState.decodedBytes += cost;

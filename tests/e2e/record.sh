@@ -49,10 +49,10 @@ set -e
 [ "$code" -ne 0 ] || fail "an interrupted recording exited 0"
 [ ! -e "$out/c.mp4" ] || fail "an interrupted recording left its file"
 ! ls -a "$out" | grep -q partial || fail "a partial file was left behind"
-# ffmpeg failing (a folder that does not exist): a message and a non-zero exit.
+# A folder that does not exist: refused before anything is rendered.
 set +e
 env -u DISPLAY "$exe" --record "$out/missing/d.mp4" --from 0 --to 1 --size 320x240 2>"$out/d.log"; code=$?
 set -e
-[ "$code" -ne 0 ] || fail "a failed recording exited 0"
-grep -q "was not written" "$out/d.log" || fail "no message for a failed recording"
+[ "$code" = 2 ] || fail "a recording into a missing folder exited $code, not 2"
+grep -q "cannot write $out/missing/d.mp4: No such file or directory" "$out/d.log" || fail "no reason given for a missing folder"
 echo "record: ok"
