@@ -6,7 +6,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-mixer-dev libepoxy-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
   libfreetype-dev fonts-dejavu-core lame zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  ffmpeg mpg123 sox imagemagick xvfb xauth xdotool
+  ffmpeg mpg123 sox imagemagick xvfb xauth xdotool procps util-linux perl
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

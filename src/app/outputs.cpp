@@ -16,15 +16,16 @@
 namespace {
 
 // The encoder must take a frame within this long, and finish within
-// kFinishSeconds after the last one; past that it is taken as hung.
+// kFinishSeconds after the last one; past that it is taken as hung. (A stop
+// signal ends the wait at any time.)
 constexpr double kStallSeconds = 60.0;
-constexpr double kFinishSeconds = 120.0;
+constexpr double kFinishSeconds = 600.0;
 
 struct OutputsState {
     // Recording
-    std::string ffmpeg;                 // the program's full path
-    PlatformOutput* video = nullptr;    // the private file
-    int trackFd = -1;                   // the probed track, handed to ffmpeg
+    std::string ffmpeg;               // the program's full path
+    PlatformOutput* video = nullptr;  // the private file
+    int trackFd = -1;                 // the probed track, handed to ffmpeg
     PlatformPipe* pipe = nullptr;
     PipeWrite lastWrite = PipeWrite::Ok;
 };
@@ -38,7 +39,8 @@ void cannotWrite(const std::string& path, const std::string& reason) {
 const char* containerFor(const std::string& path) {
     const size_t slash = path.rfind('/');
     const size_t dot = path.rfind('.');
-    std::string ext = dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot + 1);
+    std::string ext =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? "" : path.substr(dot + 1);
     for (char& c : ext)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     if (ext == "mov") return "mov";
@@ -154,21 +156,25 @@ bool startRecording(const Options& o, int width, int height) {
     std::snprintf(from, sizeof from, "%.3f", o.fromSeconds);
     std::snprintf(length, sizeof length, "%.3f", duration);
     std::vector<int> pass = {platformOutputDescriptor(outputs.video)};
-    std::vector<std::string> args = {"ffmpeg", "-hide_banner", "-loglevel", "error", "-nostdin", "-y",
-                                     "-f", "rawvideo", "-pix_fmt", "rgba",
-                                     "-s", std::to_string(width) + "x" + std::to_string(height),
-                                     "-r", std::to_string(fps), "-i", "-"};
+    std::vector<std::string> args = {"ffmpeg",    "-hide_banner",
+                                     "-loglevel", "error",
+                                     "-nostdin",  "-y",
+                                     "-f",        "rawvideo",
+                                     "-pix_fmt",  "rgba",
+                                     "-s",        std::to_string(width) + "x" + std::to_string(height),
+                                     "-r",        std::to_string(fps),
+                                     "-i",        "-"};
     if (outputs.trackFd >= 0) {
         pass.push_back(outputs.trackFd);
-        args.insert(args.end(), {"-ss", from, "-t", length, "-i", childName(4, assetPath(musicPath)),
-                                 "-map", "0:v", "-map", "1:a", "-c:a", "aac", "-b:a", "192k"});
+        args.insert(args.end(), {"-ss", from, "-t", length, "-i", childName(4, assetPath(musicPath)), "-map",
+                                 "0:v", "-map", "1:a", "-c:a", "aac", "-b:a", "192k"});
     }
     // ffmpeg opens our private file through its descriptor and writes over
     // it (-y); it never opens a name someone else could have put there.
     const std::string privateName = childName(3, platformOutputPath(outputs.video));
-    args.insert(args.end(), {"-vf", "vflip", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18",
-                             "-pix_fmt", "yuv420p", "-threads", "1", "-t", length,
-                             "-f", containerFor(o.recordFile), privateName});
+    args.insert(args.end(),
+                {"-vf", "vflip", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
+                 "yuv420p", "-threads", "1", "-t", length, "-f", containerFor(o.recordFile), privateName});
     std::string reason;
     outputs.pipe = platformOpenPipe(outputs.ffmpeg, args, pass, reason);
     if (outputs.trackFd >= 0) platformCloseFile(outputs.trackFd);
@@ -230,6 +236,7 @@ int finishRecording(const Options& o, unsigned framesWritten, bool interrupted) 
         cannotWrite(file, reason);
         return 1;
     }
-    std::fprintf(stderr, "baubles: wrote %s (%u frames at %d fps)\n", file.c_str(), framesWritten, defaultFps(o));
+    std::fprintf(stderr, "baubles: wrote %s (%u frames at %d fps)\n", file.c_str(), framesWritten,
+                 defaultFps(o));
     return 0;
 }

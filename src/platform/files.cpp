@@ -58,7 +58,8 @@ std::string randomTag() {
     if (getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bytes)) {
         timespec now;
         clock_gettime(CLOCK_MONOTONIC, &now);
-        uint64_t mix = static_cast<uint64_t>(now.tv_nsec) * 6364136223846793005ull ^ static_cast<uint64_t>(getpid());
+        uint64_t mix =
+            static_cast<uint64_t>(now.tv_nsec) * 6364136223846793005ull ^ static_cast<uint64_t>(getpid());
         for (unsigned char& b : bytes) b = static_cast<unsigned char>(mix >>= 7);
     }
     std::string tag;
@@ -120,7 +121,8 @@ int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, st
     return fd;
 }
 
-FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
+FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                          std::string& reason) {
     bytes.clear();
     bool missing = false;
     const int fd = platformOpenRegularFile(path, maxBytes, missing, reason);

@@ -25,7 +25,8 @@
 // -1 with missing set (no such file) or a reason in plain English.
 int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, std::string& reason);
 // Reads a whole regular file of at most maxBytes (the host's readFile).
-FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason);
+FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes,
+                          std::string& reason);
 // Reads what is left of an open file, at most maxBytes; false with a reason.
 bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason);
 void platformCloseFile(int fd);

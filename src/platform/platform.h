@@ -89,11 +89,7 @@ ChildEnd platformClosePipe(PlatformPipe* pipe, bool abandon, double waitSeconds)
 std::string platformDescriptorPath(int childFd);
 // The full path of a program on the PATH, or empty.
 std::string platformFindProgram(const char* name);
-// True when a program of that name is on the PATH.
-bool platformHasProgram(const char* name);
 // "SIGTERM" and the like.
 const char* platformSignalName(int sig);
-// The process id, for temporary file names.
-int platformProcessId();
 // True when standard error is a terminal (a progress bar can redraw itself).
 bool platformStderrIsTerminal();

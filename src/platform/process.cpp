@@ -181,23 +181,29 @@ std::string platformDescriptorPath(int childFd) {
     return access("/proc/self/fd", X_OK) == 0 ? "/proc/self/fd/" + std::to_string(childFd) : "";
 }
 
-bool platformHasProgram(const char* name) { return !platformFindProgram(name).empty(); }
-
-int platformProcessId() { return static_cast<int>(getpid()); }
-
 bool platformStderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 const char* platformSignalName(int sig) {
     switch (sig) {
-        case SIGINT: return "SIGINT";
-        case SIGTERM: return "SIGTERM";
-        case SIGHUP: return "SIGHUP";
-        case SIGQUIT: return "SIGQUIT";
-        case SIGKILL: return "SIGKILL";
-        case SIGSEGV: return "SIGSEGV";
-        case SIGABRT: return "SIGABRT";
-        case SIGPIPE: return "SIGPIPE";
-        case SIGBUS: return "SIGBUS";
-        default: return "a signal";
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        case SIGHUP:
+            return "SIGHUP";
+        case SIGQUIT:
+            return "SIGQUIT";
+        case SIGKILL:
+            return "SIGKILL";
+        case SIGSEGV:
+            return "SIGSEGV";
+        case SIGABRT:
+            return "SIGABRT";
+        case SIGPIPE:
+            return "SIGPIPE";
+        case SIGBUS:
+            return "SIGBUS";
+        default:
+            return "a signal";
     }
 }

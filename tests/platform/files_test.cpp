@@ -1,12 +1,13 @@
 // The files a careless or hostile user leaves for the program: reading takes
 // regular files only, within a limit and without ever blocking; an output
 // reaches its final name complete or not at all, never through a link.
+#include "platform/files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
@@ -14,8 +15,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include "platform/files.h"
 
 namespace {
 
@@ -132,8 +131,9 @@ TEST(Outputs, UnusableNamesAreRefusedWithAReason) {
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
     writeFile(dir / "file", "x");
     std::string reason;
-    const std::vector<std::string> badFiles = {"", dir / "folder", dir / "folder/", dir / "fifo", dir / "..",
-                                               dir / "missing/a.mp4", dir / "file/a.mp4"};
+    const std::vector<std::string> badFiles = {
+        "",         dir / "folder",        dir / "folder/",   dir / "fifo",
+        dir / "..", dir / "missing/a.mp4", dir / "file/a.mp4"};
     for (const std::string& path : badFiles) {
         reason.clear();
         EXPECT_FALSE(platformCheckOutputFile(path, reason)) << path;
