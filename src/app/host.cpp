@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <new>
-#include <set>
 
 namespace {
 void quietBox(const char* caption, const char* text) { std::fprintf(stderr, "%s: %s\n", caption, text); }
@@ -66,9 +65,5 @@ Host host = standIn();
 void resetHost() { host = standIn(); }
 
 void reportAsset(const std::string& path, const std::string& reason, const char* instead) {
-    // Some pictures are loaded more than once (each view keeps its copy);
-    // one line per file is enough.
-    static std::set<std::string> reported;
-    if (!reported.insert(path).second) return;
     std::fprintf(stderr, "baubles: %s %s; %s\n", path.c_str(), reason.c_str(), instead);
 }

@@ -58,5 +58,5 @@ extern Host host;
 void resetHost();
 
 // One line on stderr about an asset the show did not take: the file, why,
-// and what the show does instead. Once per file.
+// and what the show does instead.
 void reportAsset(const std::string& path, const std::string& reason, const char* instead);

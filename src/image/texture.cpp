@@ -12,6 +12,12 @@ namespace {
 
 const char* const kNoPicture = "the show goes on without it";
 
+// Some pictures are loaded more than once (each view keeps its own copy):
+// one line per file is enough.
+void reportPicture(const std::string& path, const std::string& reason) {
+    if (textureState.reported.insert(path).second) reportAsset(path, reason, kNoPicture);
+}
+
 // Reads, converts and uploads; mipmapped builds the whole chain.
 int load(const char* path, bool mipmapped) {
     Image image;
@@ -20,7 +26,7 @@ int load(const char* path, bool mipmapped) {
     for (char& c : named)
         if (c == '\\') c = '/';
     if (!readBitmap(path, image, &reason)) {
-        if (!reason.empty()) reportAsset(named, reason, kNoPicture);
+        if (!reason.empty()) reportPicture(named, reason);
         return -1;
     }
     // What the driver will keep of it: the rows, and a third more for the
@@ -28,12 +34,12 @@ int load(const char* path, bool mipmapped) {
     uint64_t cost = uint64_t(rgbRowStride(image.width)) * uint64_t(image.height);
     if (mipmapped) cost += cost / 3;
     if (textureState.decodedBytes + cost > kMaxDecodedPictureBytes) {
-        reportAsset(named, "is skipped: the pictures together would take more than 512 MB", kNoPicture);
+        reportPicture(named, "is skipped: the pictures together would take more than 512 MB");
         return -1;
     }
     std::vector<uint8_t> rgb = bitmapToRgb(image);
     if (rgb.empty()) {
-        reportAsset(named, "does not fit in memory", kNoPicture);
+        reportPicture(named, "does not fit in memory");
         return -1;
     }
     textureState.decodedBytes += cost;

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
+#include <string>
 
 // The decoded pictures of the whole load together may take at most this
 // much; a picture past it is skipped, as if it were missing. The show's own
@@ -15,7 +17,8 @@
 constexpr uint64_t kMaxDecodedPictureBytes = uint64_t(512) << 20;
 
 struct TextureState {
-    uint64_t decodedBytes = 0;  // what the loaded pictures take, decoded
+    uint64_t decodedBytes = 0;         // what the loaded pictures take, decoded
+    std::set<std::string> reported;    // pictures already said to be skipped
 };
 extern TextureState textureState;
 

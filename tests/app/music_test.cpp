@@ -2,6 +2,7 @@
 // of any size kept whole in a buffer of its own size.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,6 +11,7 @@
 
 #include "app/host.h"
 #include "app/music.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -138,6 +140,42 @@ TEST_F(Music, TrackLargerThanTheOldBufferIsKeptWhole) {
     EXPECT_EQ(music.buffer.size(), big);
     EXPECT_EQ(FakeAudio::loadedSize, big);
     EXPECT_EQ(music.buffer[big - 1], static_cast<uint8_t>((big - 1) * 131 + 7));
+}
+
+// A track that is there but spoiled keeps the show's own box; a line beside
+// it names the file and what is wrong with it, in plain English. Nothing that
+// is not a regular file, or that is past the cap, is read at all.
+TEST_F(Music, SpoiledTrackKeepsItsBoxAndALineSaysWhy) {
+    host.readFile = platformReadFile;  // the program's own reader
+    const char* const track = "muzyka/I po co to.mp3";
+    ASSERT_EQ(mkfifo(track, 0600), 0);
+    testing::internal::CaptureStderr();
+    initMusic();  // must not block on the FIFO
+    std::string said = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(FakeAudio::messages.size(), 1u);
+    EXPECT_EQ(FakeAudio::messages[0], kNoTrack);
+    EXPECT_NE(said.find(std::string(track) + " is a FIFO, not a regular file; the show runs silent"), std::string::npos)
+        << said;
+
+    ASSERT_EQ(std::remove(track), 0);
+    writeTrack(0);
+    ASSERT_EQ(truncate(track, static_cast<off_t>(kMaxTrackBytes) + 1), 0);  // sparse: no disk used
+    FakeAudio::messages.clear();
+    testing::internal::CaptureStderr();
+    initMusic();
+    said = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(FakeAudio::messages.size(), 1u);
+    EXPECT_EQ(FakeAudio::messages[0], kNoTrack);
+    EXPECT_NE(said.find(std::string(track) + " is larger than 64 MB"), std::string::npos) << said;
+    EXPECT_EQ(FakeAudio::loadedSize, 0u);
+    EXPECT_TRUE(music.buffer.empty());
+
+    // The cap itself is allowed.
+    ASSERT_EQ(truncate(track, static_cast<off_t>(kMaxTrackBytes)), 0);
+    FakeAudio::messages.clear();
+    initMusic();
+    EXPECT_TRUE(FakeAudio::messages.empty());
+    EXPECT_EQ(FakeAudio::loadedSize, kMaxTrackBytes);
 }
 
 TEST(AssetPath, BackslashesBecomeSlashes) {
