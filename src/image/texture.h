@@ -17,8 +17,8 @@
 constexpr uint64_t kMaxDecodedPictureBytes = uint64_t(512) << 20;
 
 struct TextureState {
-    uint64_t decodedBytes = 0;         // what the loaded pictures take, decoded
-    std::set<std::string> reported;    // pictures already said to be skipped
+    uint64_t decodedBytes = 0;       // what the loaded pictures take, decoded
+    std::set<std::string> reported;  // pictures already said to be skipped
 };
 extern TextureState textureState;
 
