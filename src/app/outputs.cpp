@@ -99,6 +99,7 @@ int stopExitCode() {
 bool stopSignalled() { return platformStopSignal() != 0; }
 
 int prepareOutputs(const Options& o) {
+    platformOpenStandardStreams();
     std::string reason;
     if (o.mode == Options::Mode::Shots) {
         if (!platformCheckOutputFolder(o.shotsDir, reason)) {

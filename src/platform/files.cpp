@@ -87,6 +87,17 @@ bool namesFolder(const std::string& name) { return name.empty() || name == "." |
 
 }  // namespace
 
+void platformOpenStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        const int null = open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        if (null >= 0 && null != fd) {
+            dup2(null, fd);
+            close(null);
+        }
+    }
+}
+
 int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, std::string& reason) {
     missing = false;
     struct stat st;

@@ -21,6 +21,11 @@
 
 #include "app/host.h"
 
+// Puts /dev/null on standard input, output or error when one was closed on
+// the way in: else the next file opened would take its number, and messages
+// (ours, or the encoder's) would be written into an output.
+void platformOpenStandardStreams();
+
 // Opens a regular file of at most maxBytes for reading: its descriptor, or
 // -1 with missing set (no such file) or a reason in plain English.
 int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, std::string& reason);

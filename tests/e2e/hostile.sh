@@ -300,6 +300,15 @@ if have ffmpeg; then
   env -u DISPLAY SDL_VIDEODRIVER=x11 "$exe" --record "$out/e/v.mp4" --to 0.2 --size 160x120 >/dev/null 2>"$out/e.log" ||
     fail "environment: SDL_VIDEODRIVER=x11 broke the recording"
 fi
+# Standard error closed on the way in: the progress lines must not land in
+# the video, whose private file would otherwise take its number.
+if have ffmpeg; then
+  check
+  "$exe" --record "$out/e/closed.mp4" --to 0.5 --size 160x120 2>&-
+  code=$?
+  [ "$code" = 0 ] && [ "$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$out/e/closed.mp4")" = 0.500000 ] ||
+    fail "environment: with standard error closed the video came out broken (exit $code)"
+fi
 check
 PATH=/nonexistent "$exe" --record "$out/e/w.mp4" --to 1 >/dev/null 2>"$out/e.log"
 code=$?
