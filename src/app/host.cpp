@@ -13,6 +13,7 @@ void noViewCurrent(OffscreenView*) {}
 bool noAudio() { return false; }
 bool noMusic(const uint8_t*, size_t) { return false; }
 void noSeek(double) {}
+void noHold(bool) {}
 
 Host standIn() {
     Host h;
@@ -28,6 +29,8 @@ Host standIn() {
     h.loadMusic = noMusic;
     h.playMusic = nothing;
     h.seekMusic = noSeek;
+    h.pauseMusic = noHold;
+    h.muteMusic = noHold;
     h.closeAudio = nothing;
     return h;
 }

@@ -513,8 +513,21 @@ void wideProjection() { perspective(60, 0.1, 4000); }
 void closeProjection() { perspective(70, 0.01, 400); }
 void pathProjection() { perspective(70, 0.0001, 40); }
 
+CarriedGl glStateLeftBy(uint32_t elapsed, uint32_t finaleStart) {
+    // The intro turns culling off; the valley leaves it on, and texturing
+    // too, from its greetings; the first orbit turns front faces clockwise
+    // for good and the reflection uploads leave the decal environment. In
+    // the finale the fades turn culling off again.
+    if (elapsed < 25000) return {GL_CCW, false, GL_REPLACE, false};
+    if (elapsed < 70000) return {GL_CCW, true, GL_REPLACE, true};
+    if (elapsed < 220000) return {GL_CW, true, GL_DECAL, false};
+    const bool fading = elapsed < 225000 || elapsed > finaleStart + 66000;
+    return {GL_CW, !fading, GL_DECAL, false};
+}
+
 void advanceFrame() {
     TimelineState& t = timeline;
+    t.previousElapsed = t.lastFrameTime - t.showStart;
     t.frameTime = clockTicks();
     const uint32_t elapsed = elapsedMs();
     advanceCamera(elapsed);
@@ -540,6 +553,19 @@ void drawFrame() {
         glFlush();
         host.swapBuffers();
     }
+
+    // The frame before may not have been drawn: set up what it would have left.
+    const CarriedGl carried = glStateLeftBy(t.previousElapsed, t.finaleStart);
+    glFrontFace(carried.frontFace);
+    if (carried.cull)
+        glEnable(GL_CULL_FACE);
+    else
+        glDisable(GL_CULL_FACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(carried.textureEnv));
+    if (carried.texture2d)
+        glEnable(GL_TEXTURE_2D);
+    else
+        glDisable(GL_TEXTURE_2D);
 
     const uint32_t elapsed = elapsedMs();
     drawCamera(elapsed);

@@ -15,6 +15,8 @@
 // which the closing-pictures window sets to 220000.
 #pragma once
 
+#include <epoxy/gl.h>
+
 #include <cstdint>
 
 #include "app/show_clock.h"
@@ -24,6 +26,7 @@ struct TimelineState {
     ShowTicks showStart = 0;      // tick at the end of the start-up load
     ShowTicks frameTime = 0;      // tick read at the start of this frame
     ShowTicks lastFrameTime = 0;  // the previous frame's tick
+    uint32_t previousElapsed = 0; // the previous frame's elapsed ms, for drawing
     uint32_t finaleStart = 0;
     float phaseA = 0, phaseB = 0;               // orbit phases, taking turns
     float phaseC = 0, phaseD = 0, phaseE = 0;   // finale path phases
@@ -64,6 +67,18 @@ uint32_t sceneWindowTo(SceneWindow w);
 uint32_t elapsedMs();
 // |frameTime - lastFrameTime| as a signed 32-bit difference.
 uint32_t frameDeltaMs();
+
+// The GL state a frame of the show leaves behind that the next frame draws
+// with before setting it: which way front faces turn, culling, the texture
+// environment and texturing. The frame after reads it as it was left.
+struct CarriedGl {
+    GLenum frontFace;
+    bool cull;
+    GLenum textureEnv;
+    bool texture2d;
+};
+// What a frame at elapsed leaves behind (finaleStart as it stands then).
+CarriedGl glStateLeftBy(uint32_t elapsed, uint32_t finaleStart);
 
 // The projection set-ups shared by the scenes.
 void ortho2d();
