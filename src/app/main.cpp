@@ -119,7 +119,9 @@ int runLive(double startSeconds) {
         host.seekMusic(showFrameMs(first) / 1000.0);
     }
     beforePresent = liveOverlay;
+    // A slow frame is made up by advancing unseen, up to half a second.
     Pacer pacer;
+    pacer.maxBurst = static_cast<int>(kShowRate / 2);
     startPacing(pacer, platformSeconds());
     bool redraw = false;           // draw the frame at hand again (paused)
     int64_t seekTarget = -1;       // ms to jump to before the next frame
@@ -200,7 +202,13 @@ int runLive(double startSeconds) {
             drawFrame();
             redraw = false;
         }
-        if (platformQuitRequested(&code)) return code;
+        if (platformQuitRequested(&code)) {
+            // Stopped before the end: say where, so a viewer can come back to it.
+            if (elapsedMs() <= kShowLengthMs)
+                std::fprintf(stderr, "baubles: stopped at %.1f s; --start %.1f plays on from there\n",
+                             elapsedMs() / 1000.0, elapsedMs() / 1000.0);
+            return code;
+        }
     }
 }
 
@@ -319,7 +327,7 @@ int runRecord(const Options& o) {
             lastReport = now;
             const double show = elapsed / 1000.0;
             std::fprintf(stderr, terminal ? "\r%s" : "%s\n",
-                         progressLine(entry.framesWritten, total, show, show / (now - started)).c_str());
+                         progressLine(entry.framesWritten, total, show, (show - o.fromSeconds) / (now - started)).c_str());
         }
     }
     beforePresent = nullptr;
@@ -327,7 +335,7 @@ int runRecord(const Options& o) {
     entry.pipe = nullptr;
     std::fprintf(stderr, terminal ? "\r%s\n" : "%s\n",
                  progressLine(entry.framesWritten, total, elapsedMs() / 1000.0,
-                              (elapsedMs() / 1000.0) / (platformSeconds() - started))
+                              (elapsedMs() / 1000.0 - o.fromSeconds) / (platformSeconds() - started))
                      .c_str());
     if (interrupted || entry.pipeFailed || ffmpegCode != 0) {
         std::remove(partial.c_str());
