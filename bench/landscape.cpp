@@ -147,6 +147,7 @@ void BM_LandscapeFrame(benchmark::State& st) {
     firstWindowCamera();
     for (auto _ : st) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        advanceLandscape();
         drawLandscape();
         glFinish();
     }
@@ -164,6 +165,7 @@ void BM_LandscapeFrameSwapped(benchmark::State& st) {
     firstWindowCamera();
     for (auto _ : st) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        advanceLandscape();
         drawLandscape();
         host.swapBuffers();
         host.makeMainCurrent();

@@ -14,6 +14,7 @@ void noViewCurrent(OffscreenView*) {}
 bool noAudio() { return false; }
 bool noMusic(const uint8_t*, size_t) { return false; }
 void noSeek(double) {}
+void noHold(bool) {}
 
 // Without the platform there is no asking what kind of file a name is:
 // plain reads, with the same limit.
@@ -55,6 +56,8 @@ Host standIn() {
     h.loadMusic = noMusic;
     h.playMusic = nothing;
     h.seekMusic = noSeek;
+    h.pauseMusic = noHold;
+    h.muteMusic = noHold;
     h.closeAudio = nothing;
     return h;
 }

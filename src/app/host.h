@@ -47,6 +47,9 @@ struct Host {
     bool (*loadMusic)(const uint8_t* bytes, size_t size);
     void (*playMusic)();
     void (*seekMusic)(double seconds);
+    // Holds or lets go of the track where it is; silences it or not, playing on.
+    void (*pauseMusic)(bool paused);
+    void (*muteMusic)(bool muted);
     void (*closeAudio)();
 };
 

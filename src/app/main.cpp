@@ -3,6 +3,7 @@
 // fixed-step clock for screenshots, a recording or a benchmark.
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -15,21 +16,18 @@
 #include "app/outputs.h"
 #include "app/pacing.h"
 #include "app/shell.h"
+#include "app/overlays.h"
 #include "app/show_clock.h"
+#include "app/show_state.h"
 #include "app/timeline.h"
+#include "image/texture.h"
 #include "platform/platform.h"
 #include "platform/signals.h"
 
 namespace {
 
-// Show frames run at 120 a second in every mode; frame-counted motion is tuned to it.
-const uint32_t kShowRate = 120;
-
 struct EntryState {
     const Options* options = nullptr;
-    void (*realSwap)() = nullptr;
-    bool present = true;          // whether this show frame reaches the screen
-    ShowTicks liveOffset = 0;     // live clock = platform ticks + offset (after --start)
     // Screenshots
     size_t nextShot = 0;
     bool shotFailed = false;
@@ -37,14 +35,13 @@ struct EntryState {
     bool pipeFailed = false;
     unsigned framesWritten = 0;
     std::vector<uint8_t> pixels;
+    // The live player
+    bool paused = false;
+    bool muted = false;
+    double clockShownUntil = 0;  // the show clock stays up until then
+    GLuint clockDigits = 0;
 };
 EntryState entry;
-
-void pacedSwap() {
-    if (entry.present) entry.realSwap();
-}
-
-ShowTicks offsetTicks() { return platformTicks() + entry.liveOffset; }
 
 int drawableWidth() {
     int w = 0, h = 0;
@@ -71,28 +68,101 @@ bool stopRequested() {
     bool stop = stopSignalled();
     while (platformPollEvent(e))
         if (e.kind == PlatformEventKind::Quit || e.kind == PlatformEventKind::Close ||
-            (e.kind == PlatformEventKind::Key && e.key == 27))
+            (e.kind == PlatformEventKind::Key && e.key == kKeyEscape))
             stop = true;
     return stop;
 }
 
+// Show frames between two drawn frames at fps (a divisor of the show rate).
+uint64_t frameStep(int fps) { return kShowRate / static_cast<uint64_t>(fps > 0 ? fps : 1); }
+
+// The first frame drawn at fps whose time is at or after ms.
+uint64_t keptFrameAt(double ms, uint64_t step) {
+    const uint64_t i = showFrameAt(ms);
+    return (i + step - 1) / step * step;
+}
+
+// Advances to frame i without drawing, then advances and draws it.
+// False when a stop came first.
+bool drawShowFrameAt(uint64_t i) {
+    seekShow(i, stopRequested);
+    if (showClock.frame != i) return false;
+    advanceShowFrame();
+    drawFrame();
+    return true;
+}
+
 // ---- live show ----
 
-int runLive() {
+// The player's keys: Space pauses, the arrows and Home jump, M mutes.
+constexpr int32_t kJumpShortMs = 5000, kJumpLongMs = 30000;
+
+// The player's clock over the frame, while paused and just after a jump.
+void liveOverlay(uint32_t elapsed) {
+    if (!entry.paused && platformSeconds() >= entry.clockShownUntil) return;
+    if (!entry.clockDigits) {
+        glGenTextures(1, &entry.clockDigits);
+        prepareTexture(entry.clockDigits);
+        if (loadTexture("Images/clock.bmp") != 0)
+            std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's clock shows no digits\n");
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+    drawShowClock(entry.clockDigits, elapsed);
+}
+
+int runLive(double startSeconds) {
+    // The music started with frame 0; a later start moves both there.
+    if (startSeconds > 0) {
+        const uint64_t first = showFrameAt(startSeconds * 1000.0);
+        seekShow(first, stopRequested);
+        host.seekMusic(showFrameMs(first) / 1000.0);
+    }
+    beforePresent = liveOverlay;
+    // A slow frame is made up by advancing unseen, up to half a second.
     Pacer pacer;
+    pacer.maxBurst = static_cast<int>(kShowRate / 2);
     startPacing(pacer, platformSeconds());
+    bool redraw = false;           // draw the frame at hand again (paused)
+    int64_t seekTarget = -1;       // ms to jump to before the next frame
     int code = 0;
     for (;;) {
+        if (stopSignalled()) return stopExitCode();
         PlatformEvent e;
         if (platformPollEvent(e)) {
             switch (e.kind) {
                 case PlatformEventKind::Quit:
                     return 0;
-                case PlatformEventKind::Key:
-                    shellKey(e.key);
+                case PlatformEventKind::Key: {
+                    const int32_t now = static_cast<int32_t>(seekTarget >= 0 ? seekTarget : elapsedMs());
+                    int32_t jump = 0;
+                    switch (e.key) {
+                        case kKeySpace:
+                            if (e.repeat) break;
+                            entry.paused = !entry.paused;
+                            host.pauseMusic(entry.paused);
+                            if (!entry.paused) startPacing(pacer, platformSeconds());
+                            redraw = true;
+                            break;
+                        case 'm':
+                            if (!e.repeat) host.muteMusic(entry.muted = !entry.muted);
+                            break;
+                        case kKeyLeft: jump = -kJumpShortMs; break;
+                        case kKeyRight: jump = kJumpShortMs; break;
+                        case kKeyDown: jump = -kJumpLongMs; break;
+                        case kKeyUp: jump = kJumpLongMs; break;
+                        case kKeyHome: seekTarget = 0; break;
+                        default:
+                            shellKey(e.key);
+                            break;
+                    }
+                    // Held keys add up into one jump, made before the next frame.
+                    if (jump != 0) seekTarget = std::clamp<int64_t>(int64_t{now} + jump, 0, kShowLengthMs);
                     break;
+                }
                 case PlatformEventKind::Resize:
                     shellSize(e.width, e.height);
+                    redraw = true;
                     break;
                 case PlatformEventKind::Close:
                     shellDestroy();
@@ -100,35 +170,47 @@ int runLive() {
                 case PlatformEventKind::None:
                     break;
             }
+        } else if (seekTarget >= 0) {
+            // The frame at the target is advanced and drawn at once; the pacer
+            // carries on from there.
+            const uint64_t frame = showFrameAt(static_cast<double>(seekTarget));
+            seekTarget = -1;
+            seekShow(frame, stopRequested);
+            host.seekMusic(showFrameMs(frame) / 1000.0);
+            entry.clockShownUntil = platformSeconds() + 1.5;
+            advanceShowFrame();
+            drawFrame();
+            startPacing(pacer, platformSeconds());
+            pacer.done = 1;
+        } else if (entry.paused) {
+            if (redraw) drawFrame();  // the same frame, now with the clock
+            redraw = false;
+            platformSleep(0.01);
         } else {
             const int due = framesDue(pacer, platformSeconds());
-            if (due == 0) platformSleep(secondsToNextFrame(pacer, platformSeconds()));
-            // Several show frames per present on a slow display; only the last is shown.
-            for (int i = 0; i < due; ++i) {
-                entry.present = i == due - 1;
-                shellPaint();
-                if (platformQuitRequested(&code)) break;
+            if (due == 0) {
+                // The clock goes away on its own after a jump.
+                if (redraw || (entry.clockShownUntil > 0 && platformSeconds() >= entry.clockShownUntil)) {
+                    entry.clockShownUntil = 0;
+                    drawFrame();
+                    redraw = false;
+                }
+                platformSleep(secondsToNextFrame(pacer, platformSeconds()));
+                continue;
             }
-            entry.present = true;
+            // Every due frame moves the show on; only the last is drawn.
+            for (int i = 0; i < due && !platformQuitRequested(&code); ++i) advanceShowFrame();
+            drawFrame();
+            redraw = false;
         }
-        if (platformQuitRequested(&code)) return code;
-        if (stopSignalled()) return stopExitCode();
+        if (platformQuitRequested(&code)) {
+            // Stopped before the end: say where, so a viewer can come back to it.
+            if (elapsedMs() <= kShowLengthMs)
+                std::fprintf(stderr, "baubles: stopped at %.1f s; --start %.1f plays on from there\n",
+                             elapsedMs() / 1000.0, elapsedMs() / 1000.0);
+            return code;
+        }
     }
-}
-
-// Runs the show unseen on the fixed-step clock up to startSeconds, then
-// hands over to the live clock there, with the music at the same place.
-void fastForward(double startSeconds) {
-    const uint32_t target = static_cast<uint32_t>(startSeconds * 1000.0);
-    entry.present = false;
-    while (clockTicks() - timeline.showStart < target && !platformQuitRequested(nullptr) && !stopSignalled()) {
-        advanceFixedClock();
-        shellPaint();
-    }
-    entry.present = true;
-    entry.liveOffset = clockTicks() - platformTicks();
-    useLiveClock(offsetTicks);
-    host.seekMusic(startSeconds);
 }
 
 // ---- screenshots ----
@@ -144,13 +226,19 @@ void takeShots(uint32_t elapsed) {
     }
 }
 
+// Each shot is the first kept frame at or after its time: advanced to
+// unseen, then drawn alone.
 int runShots(const Options& o) {
     beforePresent = takeShots;
+    const uint64_t step = frameStep(defaultFps(o));
+    const uint64_t last = keptFrameAt(kShowLengthMs + 1.0, step);  // the show's last frame
     int code = 0;
-    while (entry.nextShot < o.shotTimes.size() && !platformQuitRequested(&code)) {
-        if (stopRequested()) return stopExitCode();
-        shellPaint();
-        advanceFixedClock();
+    while (entry.nextShot < o.shotTimes.size()) {
+        const uint64_t frame = keptFrameAt(o.shotTimes[entry.nextShot], step);
+        if (frame > last || platformQuitRequested(&code)) break;
+        const size_t before = entry.nextShot;
+        if (!drawShowFrameAt(frame)) return stopExitCode();
+        if (entry.nextShot == before) break;  // the frame could not take it
     }
     beforePresent = nullptr;
     if (entry.nextShot < o.shotTimes.size())
@@ -160,12 +248,8 @@ int runShots(const Options& o) {
 
 // ---- recording ----
 
-void recordFrame(uint32_t elapsed) {
-    const Options& o = *entry.options;
-    const uint32_t step = kShowRate / static_cast<uint32_t>(defaultFps(o));
-    if (entry.pipeFailed || showClock.frame % step != 0) return;
-    if (elapsed < static_cast<uint32_t>(o.fromSeconds * 1000.0) || elapsed >= static_cast<uint32_t>(o.toSeconds * 1000.0))
-        return;
+void recordFrame(uint32_t) {
+    if (entry.pipeFailed) return;
     readFrame();
     if (!recordWrite(entry.pixels.data(), entry.pixels.size()))
         entry.pipeFailed = true;
@@ -174,38 +258,40 @@ void recordFrame(uint32_t elapsed) {
 }
 
 int runRecord(const Options& o) {
+    const int fps = defaultFps(o);
     const unsigned total = recordFrameCount(o);
     if (!startRecording(o, drawableWidth(), drawableHeight())) return 1;
 
+    // The kept frames: every step-th show frame in [from, to); the ones
+    // between are advanced unseen.
     beforePresent = recordFrame;
-    const uint32_t end = static_cast<uint32_t>(o.toSeconds * 1000.0);
+    const uint64_t step = frameStep(fps);
+    const double end = o.toSeconds * 1000.0;
     const double started = platformSeconds();
     double lastReport = started;
     const bool terminal = platformStderrIsTerminal();
     bool interrupted = false;
     int code = 0;
-    while (!entry.pipeFailed) {
-        if (stopRequested()) {
+    for (uint64_t frame = keptFrameAt(o.fromSeconds * 1000.0, step); !entry.pipeFailed; frame += step) {
+        if (showFrameMs(frame) >= end || platformQuitRequested(&code)) break;
+        if (stopRequested() || !drawShowFrameAt(frame)) {
             interrupted = true;
             break;
         }
-        shellPaint();
         const uint32_t elapsed = elapsedMs();
-        if (elapsed >= end || platformQuitRequested(&code)) break;
-        advanceFixedClock();
         // A bar that redraws itself on a terminal; a line every few seconds in a log.
         const double now = platformSeconds();
         if (now - lastReport > (terminal ? 0.25 : 5.0)) {
             lastReport = now;
             const double show = elapsed / 1000.0;
             std::fprintf(stderr, terminal ? "\r%s" : "%s\n",
-                         progressLine(entry.framesWritten, total, show, show / (now - started)).c_str());
+                         progressLine(entry.framesWritten, total, show, (show - o.fromSeconds) / (now - started)).c_str());
         }
     }
     beforePresent = nullptr;
     std::fprintf(stderr, terminal ? "\r%s\n" : "%s\n",
                  progressLine(entry.framesWritten, total, elapsedMs() / 1000.0,
-                              (elapsedMs() / 1000.0) / (platformSeconds() - started))
+                              (elapsedMs() / 1000.0 - o.fromSeconds) / (platformSeconds() - started))
                      .c_str());
     return finishRecording(o, entry.framesWritten, interrupted);
 }
@@ -213,27 +299,56 @@ int runRecord(const Options& o) {
 // ---- benchmark ----
 
 void finishFrame(uint32_t) { glFinish(); }
+void finishAndRead(uint32_t) { readFrame(); }
 
-int runBench(double startupMs) {
-    beforePresent = finishFrame;  // frame times include the GL work
+// Wall milliseconds of f().
+template <typename F>
+double timeMs(F f) {
+    const double t0 = platformSeconds();
+    f();
+    return (platformSeconds() - t0) * 1000.0;
+}
+
+int runBench(const Options& o, double startupMs) {
+    // Frame times: each drawn frame with its own advance and the GL work.
+    beforePresent = finishFrame;
+    const uint64_t step = frameStep(defaultFps(o));
     std::map<int, std::vector<double>> times;
-    int code = 0;
-    for (;;) {
+    for (uint64_t frame = 0; showFrameMs(frame) <= kShowLengthMs; frame += step) {
+        seekShow(frame);
         if (stopRequested()) return stopExitCode();
-        const double t0 = platformSeconds();
-        shellPaint();
-        const double ms = (platformSeconds() - t0) * 1000.0;
-        const uint32_t elapsed = elapsedMs();
-        if (elapsed > 300000 || platformQuitRequested(&code)) break;
-        times[static_cast<int>(sceneWindowAt(elapsed))].push_back(ms);
-        advanceFixedClock();
+        const double ms = timeMs([] {
+            advanceShowFrame();
+            drawFrame();
+        });
+        times[static_cast<int>(sceneWindowAt(elapsedMs()))].push_back(ms);
     }
-    beforePresent = nullptr;
     std::printf("startup_ms %.1f\n", startupMs);
     for (int w = 0; w <= static_cast<int>(SceneWindow::Finale); ++w) {
         SceneWindow win = static_cast<SceneWindow>(w);
         std::printf("%s\n", benchWindowLine(sceneWindowFrom(win), sceneWindowTo(win), sceneWindowName(win), times[w]).c_str());
     }
+
+    if (stopSignalled()) return stopExitCode();
+
+    // A jump from the start to 299 s: the saved states of the run above are
+    // forgotten, so this is the whole way, advanced unseen.
+    const ShowSnapshot start = player.saved.begin()->second;
+    player.saved.clear();
+    player.saved[0] = start;
+    restoreShowState(start);
+    std::printf("seek_ms %.1f\n", timeMs([] { seekShow(showFrameAt(299000.0)); }));
+
+    // Recording speed over 20 s of the valley at 60 frames a second: every
+    // kept frame drawn and read back, the ones between advanced.
+    beforePresent = finishAndRead;
+    seekShow(showFrameAt(30000.0));
+    const double wallMs = timeMs([] {
+        for (uint64_t frame = showClock.frame; showFrameMs(frame) < 50000; frame += frameStep(60))
+            if (!drawShowFrameAt(frame)) break;
+    });
+    std::printf("record_speed %.2f\n", 20000.0 / wallMs);
+    beforePresent = nullptr;
     return 0;
 }
 
@@ -278,31 +393,23 @@ int main(int argc, char** argv) {
         platformShutdown();
         return 1;
     }
-    entry.realSwap = host.swapBuffers;
-    host.swapBuffers = pacedSwap;
-
-    if (live && o.startSeconds <= 0)
-        useLiveClock(platformTicks);
-    else if (live)
-        useFixedClock(kShowRate, platformTicks());
-    else
-        useFixedClock(o.mode == Options::Mode::Bench || o.mode == Options::Mode::Shots
-                          ? static_cast<uint32_t>(defaultFps(o))
-                          : kShowRate);
+    // One clock in every mode: 120 show frames a second, fixed-step. The
+    // live show paces them against the wall clock.
+    useFixedClock(kShowRate, live ? platformTicks() : 0);
 
     const double loadStart = platformSeconds();
     shellCreate();
     const double startupMs = (platformSeconds() - loadStart) * 1000.0;
     shellSize(drawableWidth(), drawableHeight());
+    startPlayer();
     // From here on every loop looks at the stop signal itself.
     platformDeferStopSignals();
 
     int code = 0;
     switch (o.mode) {
         case Options::Mode::Show:
-            if (o.startSeconds > 0) fastForward(o.startSeconds);
             platformShowWindow();
-            code = stopSignalled() ? stopExitCode() : runLive();
+            code = runLive(o.startSeconds);
             break;
         case Options::Mode::Shots:
             code = runShots(o);
@@ -311,7 +418,7 @@ int main(int argc, char** argv) {
             code = runRecord(o);
             break;
         case Options::Mode::Bench:
-            code = runBench(startupMs);
+            code = runBench(o, startupMs);
             break;
         default:
             break;

@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "app/show_state.h"
+
 namespace {
 
 // A whole decimal number in [lo, hi].
@@ -48,7 +50,7 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
         size_t comma = s.find(',', start);
         std::string part = s.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
         long v;
-        if (!parseInt(part, 0, kShowLengthMs, v)) return false;
+        if (!parseInt(part, 0, kShowLengthMs, v)) return false;  // within the show
         out.push_back(static_cast<uint32_t>(v));
         if (comma == std::string::npos) break;
         start = comma + 1;
@@ -77,13 +79,12 @@ int defaultFps(const Options& options) {
 
 unsigned recordFrameCount(const Options& options) {
     const uint32_t step = 120 / static_cast<uint32_t>(defaultFps(options));
-    const uint64_t fromMs = static_cast<uint64_t>(options.fromSeconds * 1000.0);
-    const uint64_t toMs = static_cast<uint64_t>(options.toSeconds * 1000.0);
+    const double fromMs = options.fromSeconds * 1000.0, toMs = options.toSeconds * 1000.0;
     // The frames the recorder keeps: every step-th show frame whose time on
-    // the 120-a-second clock lies in [from, to).
+    // the 120-a-second clock (whole milliseconds) lies in [from, to).
     unsigned count = 0;
     for (uint64_t frame = 0;; frame += step) {
-        const uint64_t ms = frame * 1000 / 120;
+        const double ms = static_cast<double>(frame * 1000 / 120);
         if (ms >= toMs) break;
         if (ms >= fromMs) ++count;
     }

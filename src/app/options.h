@@ -27,6 +27,3 @@ const char* usageText();
 int defaultFps(const Options& options);
 // The frames a recording keeps (its progress bar's total).
 unsigned recordFrameCount(const Options& options);
-
-// The show's length; --at times lie within it.
-constexpr long kShowLengthMs = 300000;

@@ -3,6 +3,9 @@
 
 #include <epoxy/gl.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "app/timeline.h"
 
 namespace {
@@ -81,4 +84,65 @@ void drawGreetings(const TexturePair* greetings, uint32_t t) {
     glDisable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
+}
+
+std::string showClockText(uint32_t showMs) {
+    const uint32_t tenths = showMs / 100;
+    char text[32];
+    std::snprintf(text, sizeof text, "%u:%02u.%u / 5:00", tenths / 600, tenths / 10 % 60, tenths % 10);
+    return text;
+}
+
+void drawShowClock(GLuint digits, uint32_t showMs) {
+    static const char cells[] = "0123456789:./";
+    const std::string text = showClockText(showMs);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    ortho2d();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    // A dark box, then the digits added onto it: readable on any scene.
+    const float cw = 9, ch = 18, x0 = -312, y1 = 232, pad = 4;
+    const float x1 = x0 + cw * static_cast<float>(text.size());
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, 0.7f);
+    glBegin(GL_QUADS);
+    glVertex2f(x0 - pad, y1 - ch - pad);
+    glVertex2f(x1 + pad, y1 - ch - pad);
+    glVertex2f(x1 + pad, y1 + pad);
+    glVertex2f(x0 - pad, y1 + pad);
+    glEnd();
+    if (digits) {
+        glBlendFunc(GL_ONE, GL_ONE);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, digits);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+        glColor4f(1, 1, 1, 1);
+        glBegin(GL_QUADS);
+        for (size_t k = 0; k < text.size(); ++k) {
+            const char* cell = std::strchr(cells, text[k]);
+            if (text[k] == ' ' || !cell) continue;
+            const float s0 = static_cast<float>(cell - cells) * 16.0f / 256.0f, s1 = s0 + 16.0f / 256.0f;
+            const float x = x0 + cw * static_cast<float>(k);
+            glTexCoord2f(s0, 0);
+            glVertex2f(x, y1 - ch);
+            glTexCoord2f(s1, 0);
+            glVertex2f(x + cw, y1 - ch);
+            glTexCoord2f(s1, 1);
+            glVertex2f(x + cw, y1);
+            glTexCoord2f(s0, 1);
+            glVertex2f(x, y1);
+        }
+        glEnd();
+    }
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "image/texture.h"
 
@@ -19,6 +20,13 @@ void drawLogo(const TexturePair& logo, uint32_t t);
 // The greeting sprites (tarvik, quelm, murto, fenri, kolpa) growing out of
 // the centre in four stages over 45 s.
 void drawGreetings(const TexturePair* greetings, uint32_t t);
+
+// The player's clock in the top-left corner, "m:ss.t / 5:00", from the
+// digits picture (cells "0123456789:./" of 16 x 32 pixels along 256 x 32).
+// Leaves every GL state as it found it.
+void drawShowClock(GLuint digits, uint32_t showMs);
+// The text of that clock.
+std::string showClockText(uint32_t showMs);
 
 // Scale of a greeting sprite: 0 at its growth start, 1.4 seven seconds later.
 double greetingScale(uint32_t t, uint32_t growthStart);

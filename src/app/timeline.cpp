@@ -62,24 +62,31 @@ void perspective(double fov, double nearPlane, double farPlane) {
     gluPerspective(fov, static_cast<double>(w) / static_cast<double>(h > 0 ? h : 1), nearPlane, farPlane);
 }
 
-// Follows a camera path pair at the given rate (ms per full path).
-void pathCamera(const CameraPathPair& pair, float& phase, float rate, float rotationOffset) {
-    glFrontFace(GL_CW);
-    pathProjection();
+// Moves a camera path pair on at the given rate (ms per full path) and
+// samples it for this frame.
+void advancePath(const CameraPathPair& pair, float& phase, float rate, float rotationOffset) {
     phase = phase + static_cast<float>(frameDeltaMs()) / rate;
     if (phase > 1.0f) phase = 0.0f;  // the path restarts rather than wraps
-    timeline.cameraVertex = evaluatePath(pair.rotation, phase + rotationOffset);
-    glRotatef(timeline.cameraVertex.pos[0], 1, 0, 0);
-    glRotatef(timeline.cameraVertex.pos[1], 0, 1, 0);
-    glRotatef(timeline.cameraVertex.pos[2], 0, 0, 1);
+    timeline.cameraRotation = evaluatePath(pair.rotation, phase + rotationOffset);
     timeline.cameraVertex = evaluatePath(pair.translation, phase);
-    glTranslatef(timeline.cameraVertex.pos[0], timeline.cameraVertex.pos[1], timeline.cameraVertex.pos[2]);
+}
+
+// Applies this frame's path sample: its rotation, then its translation.
+void pathCamera() {
+    const Vertex& r = timeline.cameraRotation;
+    const Vertex& v = timeline.cameraVertex;
+    glFrontFace(GL_CW);
+    pathProjection();
+    glRotatef(r.pos[0], 1, 0, 0);
+    glRotatef(r.pos[1], 0, 1, 0);
+    glRotatef(r.pos[2], 0, 0, 1);
+    glTranslatef(v.pos[0], v.pos[1], v.pos[2]);
 }
 
 // The body scenes' orbit: advances one phase, then zeroes the other.
-void orbitCamera(float& phase, float* otherPhase) {
+void advanceOrbit(float& phase, float* otherPhase) {
     timeline.bodyScenesStarted = 1;
-    pathCamera(timeline.orbit, phase, 50000, 0);
+    advancePath(timeline.orbit, phase, 50000, 0);
     if (otherPhase) *otherPhase = 0;
 }
 
@@ -104,7 +111,77 @@ void cameraF18() {
 
 void wide() { wideProjection(); }
 
-void cameraPass(uint32_t elapsed) {
+// The first pass, state only: phases, spins and flags of the camera window.
+void advanceCamera(uint32_t elapsed) {
+    TimelineState& t = timeline;
+    switch (cameraWindowAt(elapsed, t.finaleStart)) {
+        // Each orbit window advances one phase and zeroes the other, so the
+        // next window starts its orbit from the beginning.
+        case CameraWindow::Orbit1:
+        case CameraWindow::Orbit3:
+            advanceOrbit(t.phaseA, &t.phaseB);
+            break;
+        case CameraWindow::Orbit2:
+            advanceOrbit(t.phaseB, &t.phaseA);
+            break;
+        case CameraWindow::Orbit4:
+            advanceOrbit(t.phaseB, nullptr);
+            break;
+        case CameraWindow::Pictures:
+            t.finaleStart = 220000;
+            break;
+        case CameraWindow::F1:
+            t.flashFlag = 0;
+            advancePath(t.finale1, t.phaseC, 150000, 0);
+            break;
+        case CameraWindow::F2:
+            advancePath(t.finale2, t.phaseD, 150000, 0);
+            break;
+        case CameraWindow::F4:
+            advancePath(t.finale1, t.phaseC, 150000, 0);
+            break;
+        case CameraWindow::F6:
+            // The turn reads the spin before this frame's step, the slide after it.
+            t.spinBefore = t.spin;
+            t.spin = t.spin - 0.002f;
+            break;
+        case CameraWindow::F8:
+        case CameraWindow::F10:
+        case CameraWindow::F12:
+            t.flashFlag = 1;  // the lamp flickers on
+            break;
+        case CameraWindow::F9:
+        case CameraWindow::F11:
+            t.flashFlag = 0;
+            break;
+        case CameraWindow::F13:
+            t.flashFlag = 1;
+            if (elapsed > t.finaleStart + 37000) t.rampFlag = 1;
+            break;
+        case CameraWindow::F14:
+            t.spin = t.spin + 1.0f;
+            break;
+        case CameraWindow::F17:
+            advancePath(t.finale3, t.phaseE, 150000, 0.75f);
+            break;
+        case CameraWindow::F18:
+        case CameraWindow::F20:
+        case CameraWindow::F21:
+            t.flashFlag = 0;
+            break;
+        case CameraWindow::F19:
+            t.flashFlag = 1;
+            break;
+        case CameraWindow::F25:
+            advancePath(t.finale3, t.phaseE, 150000, 0);
+            break;
+        default:
+            break;
+    }
+}
+
+// The first pass, drawing: the projection and camera of the window.
+void drawCamera(uint32_t elapsed) {
     TimelineState& t = timeline;
     switch (cameraWindowAt(elapsed, t.finaleStart)) {
         case CameraWindow::Intro:
@@ -136,28 +213,19 @@ void cameraPass(uint32_t elapsed) {
             glRotatef(45, 1, 0, 0);
             glRotatef(-15, 0, 1, 0);
             break;
-        // Each orbit window advances one phase and zeroes the other, so the
-        // next window starts its orbit from the beginning.
         case CameraWindow::Orbit1:
-        case CameraWindow::Orbit3:
-            orbitCamera(t.phaseA, &t.phaseB);
-            break;
         case CameraWindow::Orbit2:
-            orbitCamera(t.phaseB, &t.phaseA);
-            break;
+        case CameraWindow::Orbit3:
         case CameraWindow::Orbit4:
-            orbitCamera(t.phaseB, nullptr);
+        case CameraWindow::F1:
+        case CameraWindow::F2:
+        case CameraWindow::F4:
+        case CameraWindow::F17:
+        case CameraWindow::F25:
+            pathCamera();
             break;
         case CameraWindow::Pictures:
-            t.finaleStart = 220000;
             ortho2d();
-            break;
-        case CameraWindow::F1:
-            t.flashFlag = 0;
-            pathCamera(t.finale1, t.phaseC, 150000, 0);
-            break;
-        case CameraWindow::F2:
-            pathCamera(t.finale2, t.phaseD, 150000, 0);
             break;
         case CameraWindow::F3:
             closeProjection();
@@ -165,36 +233,24 @@ void cameraPass(uint32_t elapsed) {
             glRotatef(10, 0, 1, 0);
             glTranslatef(0.45f, -0.2f, -0.2f);
             break;
-        case CameraWindow::F4:
-            pathCamera(t.finale1, t.phaseC, 150000, 0);
-            break;
         case CameraWindow::F5:
             closeTurnY10();
             glTranslatef(-0.4f, -0.1f, 0.52f);
             break;
         case CameraWindow::F6:
             closeTurnY10();
-            glRotatef(t.spin * 12.0f, 0, 1, 0);
-            t.spin = t.spin - 0.002f;
+            glRotatef(t.spinBefore * 12.0f, 0, 1, 0);
             glTranslatef(-0.34f, 0, -0.12f - 0.1f * t.spin);
             break;
         case CameraWindow::F7:
-            cameraF7();
-            break;
         case CameraWindow::F8:
-        case CameraWindow::F10:
-        case CameraWindow::F12:
-            t.flashFlag = 1;  // the lamp flickers on
-            cameraF7();
-            break;
         case CameraWindow::F9:
+        case CameraWindow::F10:
         case CameraWindow::F11:
-            t.flashFlag = 0;
+        case CameraWindow::F12:
             cameraF7();
             break;
         case CameraWindow::F13:
-            t.flashFlag = 1;
-            if (elapsed > t.finaleStart + 37000) t.rampFlag = 1;
             closeTurnY10();
             glTranslatef(0.1f, 0.01f, 0.42f);
             break;
@@ -202,7 +258,6 @@ void cameraPass(uint32_t elapsed) {
             closeProjection();
             glRotatef(50, 0, 1, 0);
             glRotatef(-60, 0, 1, 0);
-            t.spin = t.spin + 1.0f;
             glRotatef(t.spin * 0.03f, 0, 0, 1);
             glTranslatef(0.3f, 0, t.spin / 10000.0f + 0.1f);
             break;
@@ -216,22 +271,10 @@ void cameraPass(uint32_t elapsed) {
             closeTurnY10();
             glTranslatef(0.35f, -0.3f, 0.1f);
             break;
-        case CameraWindow::F17:
-            pathCamera(t.finale3, t.phaseE, 150000, 0.75f);
-            break;
         case CameraWindow::F18:
-            t.flashFlag = 0;
-            cameraF18();
-            break;
         case CameraWindow::F19:
-            t.flashFlag = 1;
-            cameraF18();
-            break;
         case CameraWindow::F20:
         case CameraWindow::F21:
-            t.flashFlag = 0;
-            cameraF18();
-            break;
         case CameraWindow::F22:
             cameraF18();
             break;
@@ -247,9 +290,6 @@ void cameraPass(uint32_t elapsed) {
             glRotatef(-112, 0, 1, 0);
             glTranslatef(0.7f, 0.83f, 0.4f);
             break;
-        case CameraWindow::F25:
-            pathCamera(t.finale3, t.phaseE, 150000, 0);
-            break;
         case CameraWindow::None:
             break;
     }
@@ -260,7 +300,60 @@ void modelviewIdentity() {
     glLoadIdentity();
 }
 
-void scenePass(uint32_t elapsed) {
+// The tablecloth: ticked, and drawn last in its frames.
+void advanceTablecloth() {
+    stepCloth(ClothBody::Tablecloth);
+    noteClothDrawn(4);
+}
+
+// The second pass, state only, in the order the drawing runs: the cloth
+// variant each drawing records for the physics is noted where it is drawn.
+void advanceScene(uint32_t elapsed) {
+    TimelineState& t = timeline;
+    switch (sceneWindowAt(elapsed)) {
+        case SceneWindow::Intro:
+            advanceTracedBall();
+            stepCloth(ClothBody::IntroTiles);
+            noteClothDrawn(5);
+            break;
+        case SceneWindow::Landscape:
+            t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
+            advanceLandscape();
+            break;
+        case SceneWindow::DrivenStrings:
+            advanceBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, spheres.coarse);
+            break;
+        case SceneWindow::HangingBauble:
+            advanceBaubleScene(BaubleScene::HangingBauble, spheres.detailed, spheres.coarse);
+            break;
+        case SceneWindow::SingleBauble1:
+            noteClothDrawn(1);  // the reflection pass draws the sheet first
+            advanceSingleBauble(SingleBauble::First, spheres.largeBauble);
+            noteClothDrawn(1);
+            break;
+        case SceneWindow::SingleBauble2:
+            noteClothDrawn(2);
+            advanceSingleBauble(SingleBauble::Second, spheres.middleBauble);
+            noteClothDrawn(2);
+            if (elapsed > 185000) advanceTablecloth();
+            break;
+        case SceneWindow::Pictures:
+            advanceTablecloth();
+            break;
+        case SceneWindow::Finale:
+            stepFinaleBodyScene();
+            noteClothDrawn(3);
+            if (elapsed < 250000) {
+                stepCloth(ClothBody::FinaleTiles);
+                noteClothDrawn(7);
+            }
+            if (elapsed > 300000) host.postQuit(0);
+            break;
+    }
+}
+
+// The second pass, drawing: the scene of the window with its overlays.
+void drawScene(uint32_t elapsed) {
     TimelineState& t = timeline;
     switch (sceneWindowAt(elapsed)) {
         case SceneWindow::Intro:
@@ -271,7 +364,6 @@ void scenePass(uint32_t elapsed) {
             wideProjection();
             glTranslatef(-0.3f, 0.4f, -1.0f);
             modelviewIdentity();
-            stepCloth(ClothBody::IntroTiles);
             drawClothScene(5, textures.tablecloth, textures.glyphsA);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
@@ -280,33 +372,33 @@ void scenePass(uint32_t elapsed) {
             if (elapsed > 13000) drawLogo(textures.logo, elapsed - 13000);
             break;
         case SceneWindow::Landscape:
-            t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
             glRotatef(t.terrainAngle, 0, 1, 0);
             drawLandscape();
             drawGreetings(textures.greetings, elapsed - 25000);
             break;
         case SceneWindow::DrivenStrings:
-            stepBaubleScene(BaubleScene::DrivenStrings, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
-                            spheres.coarse);
+            lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
             renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
             drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::HangingBauble:
-            stepBaubleScene(BaubleScene::HangingBauble, frameDeltaMs() / 1000.0, t.cameraVertex, spheres.detailed,
-                            spheres.coarse);
+            lightBaubleScene(BaubleScene::HangingBauble, t.cameraVertex, spheres.detailed, spheres.coarse);
             renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
             drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::SingleBauble1:
+            // The reflection is taken where the bauble stood before this frame's step.
+            standAtFrameStart(spheres.largeBauble);
             renderEnvironmentFaces(offscreen.environmentView, spheres.largeBauble, textures.scene,
                                    offscreen.environmentRoomList, 1);
-            stepSingleBauble(SingleBauble::First, spheres.largeBauble);
+            standAtFrameEnd(spheres.largeBauble);
             drawBodyScene(spheres.largeBauble, textures.scene, offscreen.mainRoomListB, 1);
             break;
         case SceneWindow::SingleBauble2:
+            standAtFrameStart(spheres.middleBauble);
             renderEnvironmentFaces(offscreen.environmentView, spheres.middleBauble, textures.scene,
                                    offscreen.environmentRoomList, 2);
-            stepSingleBauble(SingleBauble::Second, spheres.middleBauble);
+            standAtFrameEnd(spheres.middleBauble);
             drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 2);
             if (elapsed > 185000) {
                 ortho2d();
@@ -316,7 +408,6 @@ void scenePass(uint32_t elapsed) {
                 closeProjection();
                 glTranslatef(-0.3f, 0, -0.8f);
                 modelviewIdentity();
-                stepCloth(ClothBody::Tablecloth);
                 drawClothScene(4, textures.tablecloth, textures.glyphsA);
                 glEnable(GL_DEPTH_TEST);
             }
@@ -336,19 +427,16 @@ void scenePass(uint32_t elapsed) {
             closeProjection();
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
-            stepCloth(ClothBody::Tablecloth);
             drawClothScene(4, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
-            stepFinaleBodyScene();
             drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 3);
             if (elapsed < 250000) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);
                 modelviewIdentity();
                 glDisable(GL_CULL_FACE);
-                stepCloth(ClothBody::FinaleTiles);
                 drawClothScene(7, textures.tablecloth, textures.glyphsB);
                 glEnable(GL_CULL_FACE);
             }
@@ -373,7 +461,6 @@ void scenePass(uint32_t elapsed) {
                 drawTexturedQuad(-120, -32, 100, 40);
                 glDisable(GL_TEXTURE_2D);
             }
-            if (elapsed > 300000) host.postQuit(0);
             break;
     }
 }
@@ -426,12 +513,33 @@ void wideProjection() { perspective(60, 0.1, 4000); }
 void closeProjection() { perspective(70, 0.01, 400); }
 void pathProjection() { perspective(70, 0.0001, 40); }
 
-void renderFrame() {
+CarriedGl glStateLeftBy(uint32_t elapsed, uint32_t finaleStart) {
+    // The intro turns culling off; the valley leaves it on, and texturing
+    // too, from its greetings; the first orbit turns front faces clockwise
+    // for good and the reflection uploads leave the decal environment. In
+    // the finale the fades turn culling off again.
+    if (elapsed < 25000) return {GL_CCW, false, GL_REPLACE, false};
+    if (elapsed < 70000) return {GL_CCW, true, GL_REPLACE, true};
+    if (elapsed < 220000) return {GL_CW, true, GL_DECAL, false};
+    const bool fading = elapsed < 225000 || elapsed > finaleStart + 66000;
+    return {GL_CW, !fading, GL_DECAL, false};
+}
+
+void advanceFrame() {
+    TimelineState& t = timeline;
+    t.previousElapsed = t.lastFrameTime - t.showStart;
+    t.frameTime = clockTicks();
+    const uint32_t elapsed = elapsedMs();
+    advanceCamera(elapsed);
+    advanceScene(elapsed);
+    t.lastFrameTime = t.frameTime;
+}
+
+void drawFrame() {
     TimelineState& t = timeline;
     host.makeMainCurrent();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    t.frameTime = clockTicks();
 
     if (t.firstFrame) {
         t.firstFrame = false;
@@ -446,19 +554,36 @@ void renderFrame() {
         host.swapBuffers();
     }
 
+    // The frame before may not have been drawn: set up what it would have left.
+    const CarriedGl carried = glStateLeftBy(t.previousElapsed, t.finaleStart);
+    glFrontFace(carried.frontFace);
+    if (carried.cull)
+        glEnable(GL_CULL_FACE);
+    else
+        glDisable(GL_CULL_FACE);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(carried.textureEnv));
+    if (carried.texture2d)
+        glEnable(GL_TEXTURE_2D);
+    else
+        glDisable(GL_TEXTURE_2D);
+
     const uint32_t elapsed = elapsedMs();
-    cameraPass(elapsed);
+    drawCamera(elapsed);
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     glEnable(GL_DEPTH_TEST);
     glLoadIdentity();
 
-    scenePass(elapsed);
+    drawScene(elapsed);
 
-    t.lastFrameTime = t.frameTime;
     glFlush();
     if (beforePresent) beforePresent(elapsed);
     host.swapBuffers();
     host.releaseContext();
+}
+
+void renderFrame() {
+    advanceFrame();
+    drawFrame();
 }

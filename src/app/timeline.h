@@ -3,10 +3,19 @@
 // steps and draws that window's scene with its overlays (second pass). Which
 // scene runs is decided afresh from the clock on every frame.
 //
+// A frame is two steps. Advancing moves everything a later frame reads: the
+// clock reading, camera phases and spins, the flags, the physics drivers and
+// their random draws, the traced ball, the valley's counters. It makes no GL
+// call, so seeking and recording can skip the frames nobody sees. Drawing
+// reads that state and does what only the picture needs: lighting,
+// reflections, uploads, the GL calls.
+//
 // Windows are half-open [from, to) in milliseconds since the end of the
 // start-up load. The finale's windows (F1..F25) count from finaleStart,
 // which the closing-pictures window sets to 220000.
 #pragma once
+
+#include <epoxy/gl.h>
 
 #include <cstdint>
 
@@ -17,16 +26,19 @@ struct TimelineState {
     ShowTicks showStart = 0;      // tick at the end of the start-up load
     ShowTicks frameTime = 0;      // tick read at the start of this frame
     ShowTicks lastFrameTime = 0;  // the previous frame's tick
+    uint32_t previousElapsed = 0; // the previous frame's elapsed ms, for drawing
     uint32_t finaleStart = 0;
     float phaseA = 0, phaseB = 0;               // orbit phases, taking turns
     float phaseC = 0, phaseD = 0, phaseE = 0;   // finale path phases
     float terrainAngle = 0;                     // landscape turn, degrees
     float spin = 0;                             // frame-counted finale camera parameter
+    float spinBefore = 0;                       // spin as this frame's turn reads it (F6)
     Vertex cameraVertex;                        // last path sample; the body scenes' viewer
+    Vertex cameraRotation;                      // this frame's path rotation sample
     uint8_t bodyScenesStarted = 0;              // set once the body scenes begin
     uint8_t flashFlag = 1;                      // lamp glow on in the finale
     uint8_t rampFlag = 0;                       // the finale figure's ramp kick
-    bool firstFrame = true;                     // the loading picture is still to show
+    bool firstFrame = true;                     // the loading picture is still to show (drawing only)
     CameraPathPair orbit, finale1, finale2, finale3;
 };
 extern TimelineState timeline;
@@ -56,13 +68,31 @@ uint32_t elapsedMs();
 // |frameTime - lastFrameTime| as a signed 32-bit difference.
 uint32_t frameDeltaMs();
 
+// The GL state a frame of the show leaves behind that the next frame draws
+// with before setting it: which way front faces turn, culling, the texture
+// environment and texturing. The frame after reads it as it was left.
+struct CarriedGl {
+    GLenum frontFace;
+    bool cull;
+    GLenum textureEnv;
+    bool texture2d;
+};
+// What a frame at elapsed leaves behind (finaleStart as it stands then).
+CarriedGl glStateLeftBy(uint32_t elapsed, uint32_t finaleStart);
+
 // The projection set-ups shared by the scenes.
 void ortho2d();
 void wideProjection();
 void closeProjection();
 void pathProjection();
 
-// Renders one frame of the show and presents it.
+// Moves the show one frame on at the clock's current reading; no GL call.
+void advanceFrame();
+// Draws the frame the last advanceFrame reached and presents it. Sets up
+// again whatever GL state the frame before would have left behind, so a
+// frame drawn after any number of frames that were only advanced is whole.
+void drawFrame();
+// Advances one frame and draws it.
 void renderFrame();
 
 // Called once per frame just before the frame is presented, with elapsed

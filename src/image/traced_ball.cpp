@@ -12,6 +12,7 @@
 #endif
 
 TracedBallState tracedBall;
+TracedBallState tracedBallShown;
 
 namespace {
 
@@ -73,7 +74,10 @@ uint8_t framePicture[kBallPictureBytes];
 }  // namespace
 
 // Puts the ball back where it is at program start.
-void resetTracedBall() { tracedBall = TracedBallState{}; }
+void resetTracedBall() {
+    tracedBall = TracedBallState{};
+    tracedBallShown = TracedBallState{};
+}
 
 // Advances the ball by one step.
 void advanceBall(TracedBallState& s) {
@@ -152,9 +156,14 @@ const uint8_t* traceNextBallFrame() {
     return framePicture;
 }
 
-// Traces the next frame and uploads it into texture name.
-void traceBallTexture(GLuint name) {
-    const uint8_t* picture = traceNextBallFrame();
+void advanceTracedBall() {
+    tracedBallShown = tracedBall;
+    advanceBall(tracedBall);
+}
+
+namespace {
+
+void uploadBallPicture(GLuint name, const uint8_t* picture) {
     glBindTexture(GL_TEXTURE_2D, name);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
@@ -166,9 +175,15 @@ void traceBallTexture(GLuint name) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
 }
 
-// Traces the next frame and draws it as the square in the middle of the screen.
+}  // namespace
+
+// Traces the next frame and uploads it into texture name.
+void traceBallTexture(GLuint name) { uploadBallPicture(name, traceNextBallFrame()); }
+
+// Traces the ball of this frame and draws it as the square in the middle of the screen.
 void drawBallSquare(GLuint name) {
-    traceBallTexture(name);
+    traceBallPicture(tracedBallShown, framePicture);
+    uploadBallPicture(name, framePicture);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, name);
     glBegin(GL_QUADS);

@@ -22,6 +22,9 @@ struct TracedBallState {
     float ballVelX = 17.0f;   // horizontal velocity
 };
 extern TracedBallState tracedBall;
+// The ball as the frame being drawn shows it: where it stood before the
+// frame's step.
+extern TracedBallState tracedBallShown;
 
 // Puts the ball back where it is at program start (for tests).
 void resetTracedBall();
@@ -38,9 +41,12 @@ void traceBallPicture(const TracedBallState& state, uint8_t* rgb);
 // it. Returns the picture, which stays valid until the next call.
 const uint8_t* traceNextBallFrame();
 
+// One intro frame's state: remember the ball for the picture, then step it.
+void advanceTracedBall();
+
 // Traces the next frame and uploads it into texture name.
 void traceBallTexture(GLuint name);
 
-// Traces the next frame and draws it as the 460-unit square in the middle of
-// the 640 x 480 screen space.
+// Traces the ball as this frame shows it, uploads it into texture name and
+// draws it as the 460-unit square in the middle of the 640 x 480 screen space.
 void drawBallSquare(GLuint name);

@@ -57,6 +57,14 @@ struct LandscapeState {
     // Frame counters: the animation runs with the frame rate, not the clock.
     float valleyPhase = 0.0f;
     float swayPhase = 0.0f;
+    // The sway the trees hold when this frame begins; none before the first
+    // valley frame, when they still stand as built.
+    float swayAtStart = 0.0f;
+    bool swayedAtStart = false;
+    // What the tree arrays hold now: drawing's own record, so it sways them
+    // only when they are not already where the frame needs them.
+    float treesSwayedTo = 0.0f;
+    bool treesSwayed = false;
 
     // The 31 ring strips as sent to GL, refilled from the terrain each pass.
     StripVertex strips[kTerrainRings - 1][kStripVertices];
@@ -76,8 +84,10 @@ void buildSecondLandscape();
 // Back to the state at process start (tests only; texture names are not freed).
 void resetLandscape();
 
-// One landscape frame: advance the counters, then backdrop, trees, sway,
-// trees again and the terrain in three passes.
+// One landscape frame's state: the frame counters move on.
+void advanceLandscape();
+// One landscape frame's picture: backdrop, the trees as the frame found them,
+// sway, trees again and the terrain in three passes.
 void drawLandscape();
 // The curved storm curtain far behind the valley.
 void drawStormBackdrop();
@@ -85,6 +95,8 @@ void drawStormBackdrop();
 void drawTrees();
 // Moves the even trees and their lights to phase x; rebuilds their curves and crowns.
 void swayTrees(float x);
+// Puts the even trees back as built (lights stay where they are).
+void unswayTrees();
 // Lights the terrain against all 51 lights, then draws its 31 ring strips in
 // three passes: the picture, times the lit colour, plus the lit colour.
 void drawTerrainStrips();

@@ -227,4 +227,8 @@ void resetLandscape() {
     L.terrainTexture = L.stormTexture = L.forestTexture = L.secondTexture = 0;
     L.valleyPhase = 0.0f;
     L.swayPhase = 0.0f;
+    L.swayAtStart = 0.0f;
+    L.swayedAtStart = false;
+    L.treesSwayedTo = 0.0f;
+    L.treesSwayed = false;
 }

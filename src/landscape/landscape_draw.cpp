@@ -99,6 +99,19 @@ void swayTrees(float x) {
         buildTrunk(tree, tree.sway);
         crownFromPoints(tree.crown, tree.sway);
     }
+    L.treesSwayedTo = x;
+    L.treesSwayed = true;
+}
+
+void unswayTrees() {
+    LandscapeState& L = landscape;
+    for (int m = 0; m < 50; ++m) {
+        LandscapeTree& tree = L.trees[2 * m];
+        for (int p = 0; p < 5; ++p) tree.sway[p] = tree.rest[p];
+        buildTrunk(tree, tree.rest);
+        crownFromPoints(tree.crown, tree.rest);
+    }
+    L.treesSwayed = false;
 }
 
 void lightTerrain() {
@@ -157,11 +170,16 @@ void drawTerrainStrips() {
     drawTerrainPasses();
 }
 
-void drawLandscape() {
+void advanceLandscape() {
     LandscapeState& L = landscape;
+    L.swayAtStart = L.swayPhase;
+    L.swayedAtStart = L.valleyPhase != 0.0f;  // a valley frame has run before
     L.valleyPhase += 0.006f;
     L.swayPhase += 0.06f;
+}
 
+void drawLandscape() {
+    LandscapeState& L = landscape;
     // Green and blue swing between -0.4 (the light darkens) and 1.2.
     const float glow = 0.8f * std::cos(L.valleyPhase) + 0.4f;
     L.landscapeLights[0].colour = Vec3(0.0f, glow, glow);
@@ -169,6 +187,12 @@ void drawLandscape() {
     glEnable(GL_TEXTURE_2D);
     drawStormBackdrop();
 
+    // The first pass shows the trees as the frame found them.
+    if (!L.swayedAtStart) {
+        if (L.treesSwayed) unswayTrees();
+    } else if (!L.treesSwayed || L.treesSwayedTo != L.swayAtStart) {
+        swayTrees(L.swayAtStart);
+    }
     glDisable(GL_TEXTURE_2D);
     drawTrees();
     swayTrees(L.swayPhase);

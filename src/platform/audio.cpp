@@ -10,6 +10,7 @@ namespace {
 struct AudioState {
     bool open = false;
     Mix_Music* music = nullptr;
+    bool paused = false;
 };
 AudioState audio;
 
@@ -37,8 +38,27 @@ void playMusic() {
     if (audio.music) Mix_PlayMusic(audio.music, 1);  // once, no loop
 }
 
+// A track that has played to its end is started again before it moves.
 void seekMusic(double seconds) {
-    if (audio.music) Mix_SetMusicPosition(seconds);
+    if (!audio.music) return;
+    if (!Mix_PlayingMusic()) {
+        Mix_PlayMusic(audio.music, 1);
+        if (audio.paused) Mix_PauseMusic();
+    }
+    Mix_SetMusicPosition(seconds < 0 ? 0 : seconds);
+}
+
+void pauseMusic(bool paused) {
+    audio.paused = paused;
+    if (!audio.music) return;
+    if (paused)
+        Mix_PauseMusic();
+    else
+        Mix_ResumeMusic();
+}
+
+void muteMusic(bool muted) {
+    if (audio.open) Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
 }
 
 void closeAudio() {
@@ -79,6 +99,8 @@ void installAudioHost() {
     host.loadMusic = loadMusic;
     host.playMusic = playMusic;
     host.seekMusic = seekMusic;
+    host.pauseMusic = pauseMusic;
+    host.muteMusic = muteMusic;
     host.closeAudio = closeAudio;
 }
 

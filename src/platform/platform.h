@@ -33,9 +33,21 @@ bool platformOpenWindow(std::string& error);
 void platformShowWindow();
 
 enum class PlatformEventKind { None, Quit, Key, Resize, Close };
+// The keys the player reads; letters arrive as their lower-case character.
+enum PlatformKey : int {
+    kKeyEscape = 27,
+    kKeySpace = ' ',
+    kKeyLeft = 0x10000,
+    kKeyRight,
+    kKeyUp,
+    kKeyDown,
+    kKeyHome,
+    kKeyOther,  // any other key that is no character
+};
 struct PlatformEvent {
     PlatformEventKind kind = PlatformEventKind::None;
-    int key = 0;  // Key: 27 for Escape, other keys as SDL names them
+    int key = 0;          // Key: a PlatformKey or a character
+    bool repeat = false;  // Key: sent again because the key is held down
     int width = 0, height = 0;
 };
 // Takes the next waiting event; false when none is waiting.

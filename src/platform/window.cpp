@@ -180,6 +180,21 @@ void platformShowWindow() {
     SDL_RaiseWindow(platform.window);
 }
 
+namespace {
+// SDL's key codes as the player knows them.
+int showKey(SDL_Keycode k) {
+    switch (k) {
+        case SDLK_ESCAPE: return kKeyEscape;
+        case SDLK_LEFT: return kKeyLeft;
+        case SDLK_RIGHT: return kKeyRight;
+        case SDLK_UP: return kKeyUp;
+        case SDLK_DOWN: return kKeyDown;
+        case SDLK_HOME: return kKeyHome;
+        default: return k < 0x80 ? static_cast<int>(k) : kKeyOther;
+    }
+}
+}  // namespace
+
 bool platformPollEvent(PlatformEvent& event) {
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
@@ -190,7 +205,8 @@ bool platformPollEvent(PlatformEvent& event) {
                 return true;
             case SDL_KEYDOWN:
                 event.kind = PlatformEventKind::Key;
-                event.key = e.key.keysym.sym == SDLK_ESCAPE ? 27 : static_cast<int>(e.key.keysym.sym);
+                event.key = showKey(e.key.keysym.sym);
+                event.repeat = e.key.repeat != 0;
                 return true;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {

@@ -245,7 +245,7 @@ void drawTiles(int32_t variant, const TexturePair* glyphs) {
 void finishCall(int32_t variant) {
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
-    physics.drawKind = variant;
+    noteClothDrawn(variant);
 }
 
 }  // namespace
@@ -344,6 +344,8 @@ void drawCloth(int32_t variant, GLuint texture, const GLuint* names) {
     if (tiles) pairsFromNames(names, variant == 5 ? kGlyphSetASize : kGlyphSetBSize, pairs);
     drawCloth(variant, texture, tiles ? pairs : nullptr);
 }
+
+void noteClothDrawn(int32_t variant) { physics.drawKind = variant; }
 
 void stepCloth(ClothBody body) {
     switch (body) {

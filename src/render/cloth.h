@@ -38,6 +38,10 @@ void drawCloth(int32_t variant, GLuint texture, const GLuint* names);
 // tile k shows pair k. Variants 1 to 4 ignore glyphs.
 void drawCloth(int32_t variant, GLuint texture, const TexturePair* glyphs);
 
+// Records variant as the cloth drawn last, as every drawing of it does. The
+// physics reads it, so the frames that are only advanced record it too.
+void noteClothDrawn(int32_t variant);
+
 // The bodies a cloth step can advance.
 enum class ClothBody { IntroTiles, Tablecloth, FinaleTiles };
 

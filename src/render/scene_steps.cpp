@@ -76,23 +76,44 @@ void lightBaubles(BaubleScene scene, Vertex camera, SphereMesh* detailed, Sphere
 // trail the motion by one frame.
 void stepBaubleScene(BaubleScene scene, double seconds, Vertex camera, SphereMesh* detailed, SphereMesh* coarse) {
     (void)seconds;  // the drivers read the show clock themselves
+    advanceBaubleScene(scene, detailed, coarse);
+    lightBaubleScene(scene, camera, detailed, coarse);
+}
+
+void advanceBaubleScene(BaubleScene scene, SphereMesh* detailed, SphereMesh* coarse) {
     if (scene == BaubleScene::DrivenStrings)
         stepDrivenBaubles();
     else
         stepHangingBaubles();
-    lightBaubles(scene, camera, detailed, coarse);
     const Collider* colliders = baubleBody(scene).colliders;
-    placeSpheres(detailed, colliders);
-    placeSpheres(coarse, colliders);
+    moveSpheres(detailed, colliders);
+    moveSpheres(coarse, colliders);
+}
+
+void lightBaubleScene(BaubleScene scene, Vertex camera, SphereMesh* detailed, SphereMesh* coarse) {
+    for (int k = 0; k < kSphereArray; ++k) {
+        standAtFrameStart(detailed[k]);
+        standAtFrameStart(coarse[k]);
+    }
+    lightBaubles(scene, camera, detailed, coarse);
+    for (int k = 0; k < kSphereArray; ++k) {
+        standAtFrameEnd(detailed[k]);
+        standAtFrameEnd(coarse[k]);
+    }
 }
 
 // Driver, then the bauble onto the scene's ball.
 void stepSingleBauble(SingleBauble scene, SphereMesh& sphere) {
+    advanceSingleBauble(scene, sphere);
+    standAtFrameEnd(sphere);
+}
+
+void advanceSingleBauble(SingleBauble scene, SphereMesh& sphere) {
     if (scene == SingleBauble::First)
         stepSingle1();
     else
         stepSingle2();
-    placeSingleSphere(sphere, singleBody(scene).colliders);
+    moveSingleSphere(sphere, singleBody(scene).colliders);
 }
 
 // The finale body moves by its driver alone; its drawing lights it.

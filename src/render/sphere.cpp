@@ -201,6 +201,33 @@ void placeSingleSphere(SphereMesh& s, const Collider* colliders) {
     }
 }
 
+void moveSpheres(SphereMesh* array, const Collider* colliders) {
+    for (int k = 0; k < kSphereArray; ++k) array[k].frameStart = array[k].frameEnd;
+    int k = 0;
+    for (const Collider* c = colliders; c && k < kSphereArray; c = c->next)
+        if (c->flags & CF_ACTIVE) array[k++].frameEnd = c->centre;
+}
+
+void moveSingleSphere(SphereMesh& s, const Collider* colliders) {
+    s.frameStart = s.frameEnd;
+    for (const Collider* c = colliders; c; c = c->next) {
+        if (c->flags & CF_ACTIVE) {
+            s.frameEnd = c->centre;
+            return;
+        }
+    }
+}
+
+namespace {
+void standAt(SphereMesh& s, const Vec3& p) {
+    const Vec3 now = s.centre.position();
+    if (now.x != p.x || now.y != p.y || now.z != p.z) placeSphere(s, p);
+}
+}  // namespace
+
+void standAtFrameStart(SphereMesh& s) { standAt(s, s.frameStart); }
+void standAtFrameEnd(SphereMesh& s) { standAt(s, s.frameEnd); }
+
 // The colour pass of one sphere.
 void drawSphereLit(const SphereMesh& s) {
     if (!drawable(s)) return;

@@ -18,7 +18,11 @@
 struct SphereMesh {
     std::vector<Vertex> local;  // around the origin, written once by buildSphere
     std::vector<Vertex> world;  // where the sphere is now; lit and drawn from here
-    Vertex centre;              // its position is the sphere's current centre
+    Vertex centre;              // its position is where world stands now
+    // Where the show has the sphere when this frame began and when it ends.
+    // Advancing moves these; drawing moves world onto them when it needs to.
+    Vec3 frameStart{0.0f, 0.0f, 0.0f};
+    Vec3 frameEnd{0.0f, 0.0f, 0.0f};
     GLuint faceTexture[6] = {}; // bound while drawing face 0 .. 5
     int32_t n = 9;
     float radius = 0.0f;
@@ -55,6 +59,15 @@ void placeSphere(SphereMesh& s, const Vec3& p);
 void placeSpheres(SphereMesh* array, const Collider* colliders);
 // Places s on the first active collider's centre.
 void placeSingleSphere(SphereMesh& s, const Collider* colliders);
+
+// Advancing: each sphere of the array begins the frame where it ended the
+// last; element k ends it on the k-th active collider's centre.
+void moveSpheres(SphereMesh* array, const Collider* colliders);
+// The same for one sphere and the first active collider.
+void moveSingleSphere(SphereMesh& s, const Collider* colliders);
+// Places world where the frame began or ends, if it is not there already.
+void standAtFrameStart(SphereMesh& s);
+void standAtFrameEnd(SphereMesh& s);
 
 // --- drawing (clockwise seen from outside, for glFrontFace(GL_CW)) ---
 

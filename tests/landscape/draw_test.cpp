@@ -142,6 +142,7 @@ TEST_F(LandscapeFrame, SwayMovesEvenTreesAndTheirLightsFromRest) {
 
 TEST_F(LandscapeFrame, ValleyLightDarkensAtHalfTurn) {
     landscape.valleyPhase = static_cast<float>(M_PI) - 0.006f;
+    advanceLandscape();
     drawLandscape();
     EXPECT_NEAR(landscape.valleyPhase, M_PI, 1e-5);
     const Vec3 c = landscape.landscapeLights[0].colour;
@@ -153,6 +154,7 @@ TEST_F(LandscapeFrame, ValleyLightDarkensAtHalfTurn) {
     std::vector<float> dark;
     for (int k = 24 * 64; k < kTerrainVertices; ++k) dark.push_back(landscape.terrain[k].colour[1]);
     landscape.valleyPhase = 0.0f;
+    advanceLandscape();
     drawLandscape();
     int darker = 0;
     for (int k = 24 * 64; k < kTerrainVertices; ++k) {
@@ -179,6 +181,7 @@ TEST_F(LandscapeFrame, TerrainIsPictureTimesLightPlusLight) {
 
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    advanceLandscape();
     drawLandscape();
     std::vector<unsigned char> frame = readPixels(W, H);
     std::vector<float> depth(static_cast<size_t>(W) * H);
@@ -291,6 +294,7 @@ TEST_F(LandscapeFrame, ManyFramesCountFramesAndKeepEveryCurveInShape) {
     // fifty curves a frame leaks nothing.
     float valley = 0.0f, sway = 0.0f;
     for (int f = 0; f < 200; ++f) {
+        advanceLandscape();
         drawLandscape();
         valley += 0.006f;
         sway += 0.06f;

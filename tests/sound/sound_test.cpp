@@ -94,3 +94,97 @@ TEST(Sound, TheShowPlaysItsTrackFromTheStart) {
     std::printf("match %.4f, fine %.4f, track starts %zu ms into the output\n", best, fine, fineLag * 1000 / 44100);
     RecordProperty("start_offset_ms", static_cast<int>(fineLag * 1000 / 44100));
 }
+
+// Space pauses picture and sound together; ten seconds later it resumes
+// them together. Afterwards the track plays on from where it stopped, and
+// the show's time when Escape ends it is the track's time.
+TEST(Sound, PausingKeepsPictureAndMusicTogether) {
+    const std::string dir = ::testing::TempDir() + "baubles-pause-" + std::to_string(getpid());
+    const std::string track = std::string(BAUBLES_ASSET_DIR) + "/muzyka/I po co to.mp3";
+    ASSERT_EQ(run("rm -rf '" + dir + "' && mkdir -p '" + dir + "'"), 0);
+    const std::string script = dir + "/pause.sh";
+    {
+        std::ofstream s(script);
+        s << "cd '" << BAUBLES_ASSET_DIR << "'\n"
+          << "env -u SDL_VIDEODRIVER SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE='" << dir << "/show.raw' '" << BAUBLES_EXE
+          << "' --window 320x240 2> '" << dir << "/show.err' &\n"
+          << "pid=$!\n"
+          << "for i in $(seq 1 100); do win=$(xdotool search --onlyvisible --name '^Hello$' 2>/dev/null | head -1)\n"
+          << "  [ -n \"$win\" ] && break; sleep 0.1; done\n"
+          << "xdotool windowfocus --sync \"$win\" 2>/dev/null\n"
+          << "sleep 3; xdotool key --window \"$win\" space\n"
+          << "sleep 10; xdotool key --window \"$win\" space\n"
+          << "sleep 3; xdotool key --window \"$win\" Escape\n"
+          << "wait $pid\n";
+    }
+    ASSERT_EQ(run("xvfb-run -a bash '" + script + "'"), 0);
+    ASSERT_EQ(run("mpg123 -q -s -r 44100 --stereo -e s16 -n 700 '" + track + "' > '" + dir + "/ref.raw'"), 0);
+
+    // Where the show said it stopped.
+    std::ifstream err(dir + "/show.err");
+    std::string line, said;
+    while (std::getline(err, line))
+        if (line.find("stopped at") != std::string::npos) said = line;
+    double stoppedAt = -1;
+    ASSERT_EQ(std::sscanf(said.c_str(), "baubles: stopped at %lf", &stoppedAt), 1) << "no stop line: " << said;
+
+    std::vector<int16_t> shown = readRaw(dir + "/show.raw"), ref = readRaw(dir + "/ref.raw");
+    const size_t rate = 44100;
+    std::vector<double> a = monoBlocks(shown, 1), b = monoBlocks(ref, 1);
+    ASSERT_GT(a.size(), rate * 14) << "less sound came out than the show ran";
+
+    // Loud enough to be music: the track is never this quiet for 50 ms.
+    auto quiet = [&](size_t from) {
+        double m = 0;
+        for (size_t i = from; i < from + rate / 20 && i < a.size(); ++i) m = std::max(m, std::fabs(a[i]));
+        return m < 64.0;
+    };
+    size_t start = 0;
+    while (start + rate / 20 < a.size() && quiet(start)) start += rate / 100;
+    // The pause: the longest quiet stretch after the track began.
+    size_t gapFrom = 0, gapTo = 0;
+    for (size_t i = start; i + rate / 20 < a.size();) {
+        if (!quiet(i)) {
+            i += rate / 100;
+            continue;
+        }
+        size_t j = i;
+        while (j + rate / 20 < a.size() && quiet(j)) j += rate / 100;
+        if (j - i > gapTo - gapFrom) gapFrom = i, gapTo = j;
+        i = j;
+    }
+    const double gapSeconds = double(gapTo - gapFrom) / rate;
+    EXPECT_GT(gapSeconds, 9.0) << "the sound did not stop while paused";
+    EXPECT_LT(gapSeconds, 11.5);
+
+    // Where in the track the quarter second just before the pause and the
+    // one just after it come from: the second goes on from the first.
+    const size_t span = rate / 4;
+    auto trackPlace = [&](size_t from, size_t guess) {
+        double best = -1;
+        size_t place = 0;
+        const size_t lo = guess > rate / 2 ? guess - rate / 2 : 0;
+        for (size_t p = lo; p <= guess + rate / 2 && p + span <= b.size(); ++p) {
+            const double c = correlation(a, from, b, p, span);
+            if (c > best) best = c, place = p;
+        }
+        EXPECT_GT(best, 0.95) << "the sound at " << from << " is not the track";
+        return place;
+    };
+    ASSERT_GT(gapFrom, start + span);
+    ASSERT_LT(gapTo + rate / 10 + span, a.size());
+    const size_t beforeFrom = gapFrom - span - rate / 20, afterFrom = gapTo + rate / 10;
+    const size_t endBefore = trackPlace(beforeFrom, beforeFrom - start) + (gapFrom - beforeFrom);
+    // The first window that is not all quiet starts up to 50 ms before the sound.
+    const size_t resumed = gapTo + rate / 20;
+    const size_t startAfter = trackPlace(afterFrom, endBefore) - (afterFrom - resumed);
+    const double jump = (double(startAfter) - double(endBefore)) / rate;
+    std::printf("the track stopped at %.3f s and went on at %.3f s\n", double(endBefore) / rate,
+                double(startAfter) / rate);
+    // The quiet stretch's edges are found to 10 ms.
+    EXPECT_NEAR(jump, 0.0, 0.025) << "the track lost its place over the pause";
+    // The show's time at the stop against the track's.
+    const double trackAt = double(startAfter + (a.size() - resumed)) / rate;
+    std::printf("paused %.2f s; stopped at show %.2f s, track %.2f s\n", gapSeconds, stoppedAt, trackAt);
+    EXPECT_NEAR(stoppedAt, trackAt, 0.3);
+}

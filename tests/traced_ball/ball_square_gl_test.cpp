@@ -31,11 +31,13 @@ TEST(BallSquare, DrawsTheTracedPictureIntoTheCentreSquare) {
     std::vector<uint8_t> picture(kBallPictureBytes);
     traceBallPicture(before, picture.data());
 
+    advanceTracedBall();
     drawBallSquare(0);
+    drawBallSquare(0);  // drawing again shows the same frame and moves nothing
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
     EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "texturing is left off";
     advanceBall(before);
-    EXPECT_EQ(tracedBall.ballY, before.ballY) << "one step per square drawn";
+    EXPECT_EQ(tracedBall.ballY, before.ballY) << "one step per frame advanced, none per square drawn";
     EXPECT_EQ(tracedBall.ballX, before.ballX);
 
     const std::vector<unsigned char> px = readPixels(W, H);

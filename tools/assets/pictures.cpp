@@ -657,6 +657,20 @@ CutOut glyphCard(char ch) {
     return c;
 }
 
+// The digits of the player's clock, white on black in 16-pixel cells along
+// one row: "0123456789:./" in that order, drawn added over a dark box.
+Canvas clockDigitsPicture() {
+    Canvas c(256, 32);
+    const std::string cells = "0123456789:./";
+    for (size_t k = 0; k < cells.size(); ++k) {
+        int baseline = 0, left = 0;
+        Gray g = renderText("DejaVuSansMono-Bold.ttf", std::string(1, cells[k]), 22, 1.f, 0, &baseline, &left);
+        const int x0 = 16 * int(k) + (16 - g.w) / 2, y0 = 24 - baseline;
+        paintGray(c, g, x0, y0, solid({1, 1, 1}));
+    }
+    return c;
+}
+
 }  // namespace
 
 // Draws and writes every picture.
@@ -689,5 +703,6 @@ std::vector<std::string> writePictures(const std::string& dir) {
     plain("Storm", stormPicture());
     plain("Forest", forestPicture());
     for (const char* p = glyphCharacters; *p; ++p) cut(std::string(1, *p), glyphCard(*p));
+    plain("clock", clockDigitsPicture());
     return written;
 }
