@@ -337,7 +337,7 @@ int runBench(const Options& o, double startupMs) {
     player.saved.clear();
     player.saved[0] = start;
     restoreShowState(start);
-    std::printf("seek_ms %.1f\n", timeMs([] { seekShow(showFrameAt(299000.0)); }));
+    std::printf("seek_ms %.1f\n", timeMs([] { seekShow(showFrameAt(299000.0), stopSignalled); }));
 
     // Recording speed over 20 s of the valley at 60 frames a second: every
     // kept frame drawn and read back, the ones between advanced.
