@@ -14,7 +14,7 @@ cleanup() {
   rm -rf "$out"
 }
 trap cleanup EXIT
-failures=0 checks=0 slowest=0
+failures=0 checks=0 slowest=0 slowest_name=""
 fail() { echo "hostile: $*"; failures=$((failures + 1)); }
 check() { checks=$((checks + 1)); }
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
@@ -25,9 +25,26 @@ leftovers() { find "$1" -maxdepth 1 -name '.*' ! -name . -printf '%f\n' 2>/dev/n
 # (perl execs the command, so $! is the program itself.)
 with_signals=(perl -e '$SIG{INT} = $SIG{QUIT} = "DEFAULT"; exec @ARGV' --)
 have() { command -v "$1" >/dev/null; }
+# The encoder started by process $1, once it runs (the start-up load comes first).
+encoder_of() {
+  local c=""
+  for _ in $(seq 200); do
+    c=$(pgrep -P "$1" ffmpeg) && break
+    sleep 0.05
+  done
+  echo "$c"
+}
+# Cases per group, for the closing summary.
+summary="" group_name="" group_start=0 group_failures=0
+group() {
+  [ -n "$group_name" ] &&
+    summary+="$group_name $((checks - group_start)) cases, $((failures - group_failures)) failed; "
+  group_name=$1 group_start=$checks group_failures=$failures
+}
 cd "$data"
 
 # ---- usage: every bad command line exits 2 before the platform opens -------
+group "usage"
 # With no EGL library the platform cannot open (exit 1), so an exit 2 here
 # proves the check came first, before any start-up load.
 mkdir -p "$out/u/dir" "$out/u/shots"
@@ -38,10 +55,8 @@ ln -s "$out/u/target" "$out/u/link"
 ln -s "$out/u/target" "$out/u/shots/shot-0.png"
 ln -s "$out/u/missing-target" "$out/u/dangling"
 [ "$(id -u)" = 0 ] && mknod "$out/u/null" c 1 3
-usage_count=0
 refused() {
   check
-  usage_count=$((usage_count + 1))
   SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so timeout 10 "$exe" "$@" >/dev/null 2>"$out/u.log"
   local code=$?
   [ "$code" = 2 ] || { fail "usage: '$*' exited $code, not 2"; cat "$out/u.log"; }
@@ -80,6 +95,7 @@ SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so "$exe" --shots "$out/u/dir" --at 0 >
 [ -z "$(ls -A "$out/u/dir")" ] && [ -z "$(leftovers "$out/u")" ] || fail "usage: a failed start left files"
 
 # ---- outputs: an existing file is replaced; a link planted late is not -----
+group "outputs"
 mkdir -p "$out/o"
 have ffmpeg && {
   echo old >"$out/o/r.mp4"
@@ -107,6 +123,7 @@ have ffmpeg && {
 [ -z "$(leftovers "$out/o")" ] || fail "outputs: private files left: $(leftovers "$out/o")"
 
 # ---- full disk: a small tmpfs, where one can be mounted ----------------------
+group "full disk"
 # A mount namespace of its own: the tmpfs goes away with it, whatever happens.
 mount_cmd=()
 if unshare -rm true 2>/dev/null; then
@@ -148,6 +165,7 @@ else
 fi
 
 # ---- signals: every mode stops within 0.5 s with 128 + the signal ------------
+group "signals"
 # stop NAME SIGNAL DELAY FOLDER COMMAND...: starts the command, signals it
 # after DELAY seconds, and checks the exit, the time and the folder.
 stop() {
@@ -167,7 +185,7 @@ stop() {
   local want=$((128 + $(kill -l "$sig")))
   [ "$code" = "$want" ] || { fail "signals: $name: SIG$sig gave exit $code, not $want"; cat "$out/stop.log"; }
   [ $((t1 - t0)) -le 500 ] || fail "signals: $name: SIG$sig took $((t1 - t0)) ms"
-  [ $((t1 - t0)) -gt "$slowest" ] && slowest=$((t1 - t0))
+  [ $((t1 - t0)) -gt "$slowest" ] && slowest=$((t1 - t0)) slowest_name="$name, SIG$sig"
   # Complete screenshots taken before the stop may stay; nothing else may.
   local f
   for f in $(ls -A "$dir"); do
@@ -192,14 +210,14 @@ stop "shots" HUP 2 "$out/s" "$exe" --shots "$out/s" --at "$many"
 stop "bench" TERM 2 "$out/s" "$exe" --bench
 if have ffmpeg; then
   for sig in INT TERM HUP QUIT; do
-    stop "record" $sig 2 "$out/s" "$exe" --record "$out/s/v.mp4" --size 160x120
+    stop "record" $sig 2 "$out/s" "$exe" --record "$out/s/v.mp4" --to 100 --size 160x120
   done
   # A stalled encoder cannot hold up a stop; a killed one is a failure, said so.
   check
-  "$exe" --record "$out/s/v.mp4" --size 160x120 2>"$out/stall.log" &
+  "$exe" --record "$out/s/v.mp4" --to 100 --size 160x120 2>"$out/stall.log" &
   pid=$!
-  sleep 2
-  child=$(pgrep -P $pid)
+  child=$(encoder_of $pid)
+  sleep 0.5
   kill -STOP $child
   sleep 1
   t0=$(now_ms)
@@ -208,20 +226,23 @@ if have ffmpeg; then
   code=$?
   t1=$(now_ms)
   [ "$code" = 143 ] && [ $((t1 - t0)) -le 500 ] || fail "signals: stalled ffmpeg: exit $code after $((t1 - t0)) ms"
-  [ $((t1 - t0)) -gt "$slowest" ] && slowest=$((t1 - t0))
+  [ $((t1 - t0)) -gt "$slowest" ] && slowest=$((t1 - t0)) slowest_name="stalled ffmpeg"
   sleep 0.1
   ! kill -0 "$child" 2>/dev/null || { fail "signals: the stalled ffmpeg was left running"; kill -KILL "$child"; }
   [ -z "$(ls -A "$out/s")" ] || fail "signals: stalled ffmpeg: left $(ls -A "$out/s")"
+  rm -rf "$out/s" && mkdir -p "$out/s"
   check
-  "$exe" --record "$out/s/v.mp4" --size 160x120 2>"$out/kill.log" &
+  "$exe" --record "$out/s/v.mp4" --to 100 --size 160x120 2>"$out/kill.log" &
   pid=$!
-  sleep 2
-  kill -KILL "$(pgrep -P $pid)"
+  child=$(encoder_of $pid)
+  sleep 0.5
+  kill -KILL $child
   wait $pid
   code=$?
   [ "$code" = 1 ] || fail "signals: a killed ffmpeg gave exit $code, not 1"
   grep -q "ffmpeg was ended by SIGKILL; $out/s/v.mp4 was not written" "$out/kill.log" || fail "signals: no honest message for a killed ffmpeg"
   [ -z "$(ls -A "$out/s")" ] || fail "signals: killed ffmpeg: left $(ls -A "$out/s")"
+  rm -rf "$out/s" && mkdir -p "$out/s"
 fi
 # The live show and its fast-forward need a display: a virtual one.
 if have Xvfb; then
@@ -238,6 +259,7 @@ else
 fi
 
 # ---- assets: FIFOs, devices, folders, spoiled and oversized files ------------
+group "assets"
 mkdir -p "$out/a/muzyka" "$out/a/shots"
 cp -r Images "$out/a/"
 rm "$out/a/Images/Bombka.bmp" "$out/a/Images/Storm.bmp" "$out/a/Images/Env.bmp" "$out/a/Images/logo.bmp"
@@ -299,6 +321,7 @@ fi
 unset DISPLAY
 
 # ---- environment: display settings do not matter to offscreen modes ---------
+group "environment"
 mkdir -p "$out/e"
 for driver in x11 wayland dummy; do
   check
@@ -333,6 +356,7 @@ if [ "$(id -u)" != 0 ]; then
   [ "$code" = 2 ] && grep -q "Permission denied" "$out/e.log" || fail "environment: a read-only folder gave exit $code"
 fi
 
-echo "hostile: $checks cases in $usage_count usage lines and the groups above; slowest stop $slowest ms; $failures failures"
+group ""
+echo "hostile: ${summary}slowest stop $slowest ms ($slowest_name); $failures failures in $checks cases"
 [ "$failures" = 0 ] && echo "hostile: ok"
 [ "$failures" = 0 ]
