@@ -193,6 +193,40 @@ BoundaryDips boundaryDips(const Frame& f, const Camera& cam, float radius, int n
     return out;
 }
 
+// How far the frame changes across the bauble's outline, as projected from
+// where the test puts the bauble: the median over the outline of the
+// luminance step between 2 pixels inside and 2 pixels outside. It is large
+// only when the bauble is drawn where the test looks for its boundaries.
+double outlineStep(const Frame& f, const Camera& cam, float radius, const Vec3& centre) {
+    // The outline is the circle where the eye's lines of sight touch the sphere.
+    Vec3 toEye = cam.eye - centre;
+    const float d = length(toEye);
+    normalise(toEye);
+    const Vec3 q = centre + toEye * (radius * radius / d);
+    const float r = radius * std::sqrt(d * d - radius * radius) / d;
+    Vec3 u = cross(toEye, std::fabs(toEye.y) < 0.9f ? Vec3(0, 1, 0) : Vec3(1, 0, 0));
+    normalise(u);
+    const Vec3 v = cross(toEye, u);
+    double cx, cy;
+    if (!project(cam.viewProjection, centre, cx, cy)) return 0;
+    std::vector<double> steps;
+    for (int k = 0; k < 90; ++k) {
+        const float a = k * 2 * static_cast<float>(M_PI) / 90;
+        double x, y;
+        if (!project(cam.viewProjection, q + (u * std::cos(a) + v * std::sin(a)) * r, x, y)) continue;
+        const double len = std::hypot(x - cx, y - cy);
+        if (len < 1e-9) continue;
+        const double dx = (x - cx) / len, dy = (y - cy) / len;
+        const int ix = static_cast<int>(std::floor(x - 2 * dx)), iy = static_cast<int>(std::floor(y - 2 * dy));
+        const int ox = static_cast<int>(std::floor(x + 2 * dx)), oy = static_cast<int>(std::floor(y + 2 * dy));
+        if (ix < 0 || iy < 0 || ox < 0 || oy < 0 || ix >= f.w || ox >= f.w || iy >= f.h || oy >= f.h) continue;
+        steps.push_back(std::fabs(f.luma(ix, iy) - f.luma(ox, oy)));
+    }
+    if (steps.size() < 10) return 0;
+    std::nth_element(steps.begin(), steps.begin() + steps.size() / 2, steps.end());
+    return steps[steps.size() / 2];
+}
+
 // A seam darkens a boundary along its whole length; the reflection's own
 // dark lines only cross it here and there. So the typical (median) boundary
 // pixel must be no darker than its sides, within a few levels.
@@ -205,6 +239,7 @@ TEST(MirrorSeams, FallingSheetBaubleAt140SecondsHasNone) {
     ASSERT_TRUE(showFrame(140000, f));
     // The falling sheet's bauble stands on the scene's ball, which never moves.
     const Camera cam = orbitCamera(120000, 140000);
+    ASSERT_GT(outlineStep(f, cam, 0.292f, Vec3(0, 0, 0.1f)), 30) << "the bauble is not where the test looks";
     const BoundaryDips d = boundaryDips(f, cam, 0.292f, 9, Vec3(0, 0, 0.1f));
     ASSERT_GE(d.dip.size(), 40u) << "too little of the bauble's boundaries in view";
     EXPECT_LE(d.median(), kDipTolerance) << "over " << d.dip.size() << " boundary pixels";
@@ -216,6 +251,7 @@ TEST(MirrorSeams, HangingBaubleAt110SecondsHasNone) {
     ASSERT_TRUE(showFrame(110000, f));
     const Camera cam = orbitCamera(97740, 110000);
     const Vec3 centre = hangingMirrorCentre(110000);
+    ASSERT_GT(outlineStep(f, cam, 0.13f, centre), 30) << "the bauble is not where the test looks";
     const BoundaryDips d = boundaryDips(f, cam, 0.13f, 15, centre);
     ASSERT_GE(d.dip.size(), 20u) << "too little of the bauble's boundaries in view";
     EXPECT_LE(d.median(), kDipTolerance) << "over " << d.dip.size() << " boundary pixels";
