@@ -541,8 +541,11 @@ void drawFrame() {
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
-    if (t.firstFrame) {
-        t.firstFrame = false;
+    // The show's first frame opens on the loading picture; a first frame
+    // drawn later in the show (a later start, a shot, a jump) does not.
+    const bool opening = elapsedMs() == 0;
+    t.firstFrame = false;
+    if (opening) {
         ortho2d();
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();

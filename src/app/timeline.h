@@ -38,7 +38,7 @@ struct TimelineState {
     uint8_t bodyScenesStarted = 0;              // set once the body scenes begin
     uint8_t flashFlag = 1;                      // lamp glow on in the finale
     uint8_t rampFlag = 0;                       // the finale figure's ramp kick
-    bool firstFrame = true;                     // the loading picture is still to show (drawing only)
+    bool firstFrame = true;                     // no frame drawn yet (drawing only)
     CameraPathPair orbit, finale1, finale2, finale3;
 };
 extern TimelineState timeline;

@@ -47,6 +47,12 @@ void loadGlyphSetB(TexturePair pairs[kGlyphSetBSize]) { loadSet(pairs, kGlyphSet
 
 int drawLetterTiles(Particle* head, const TexturePair* pairs, int pairCount) {
     Particle* p = ahead(head, 2);  // past the head and the marker
+    // Every tile's mask pass runs under the depth function the caller drew
+    // with. Each colour pass ends at GL_LESS, and on a second draw over tiles
+    // already in the depth buffer (under GL_EQUAL) the next tile's mask would
+    // then fail while its colour passes: the letter would be added twice.
+    GLint callerDepthFunc = GL_LESS;
+    glGetIntegerv(GL_DEPTH_FUNC, &callerDepthFunc);
     int k = 0;
     while (k < pairCount) {
         // A tile needs all four corners; a list cut short ends the drawing
@@ -57,6 +63,7 @@ int drawLetterTiles(Particle* head, const TexturePair* pairs, int pairCount) {
         p = ahead(p, 6);
 
         // Mask pass: the frame darkens where the letter stands.
+        glDepthFunc(static_cast<GLenum>(callerDepthFunc));
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         glEnable(GL_TEXTURE_2D);

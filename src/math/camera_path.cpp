@@ -103,7 +103,7 @@ CameraPathPair buildOrbitPaths() {
     float theta = 0.0f;
     for (int k = 0; k < 10; ++k) {
         translation[k][0] = static_cast<float>(c * std::cos(theta + halfPi));
-        translation[k][1] = static_cast<float>(-0.25 - s * std::sin(theta + halfPi) - 0.15);
+        translation[k][1] = static_cast<float>(-0.25 - s * std::sin(theta + halfPi) - 0.15f);
         translation[k][2] = static_cast<float>(c * std::sin(theta + halfPi));
         rotation[k][0] = static_cast<float>(40.0 - 20.0 * std::sin(theta - halfPi));
         rotation[k][1] = static_cast<float>(180 + 40 * k);

@@ -10,8 +10,10 @@
 
 namespace {
 
-// Uploads one read-back face into a main-context name, as a clamped,
-// linearly filtered picture shown as it is.
+// Uploads one read-back face into a main-context name, as a linearly
+// filtered picture shown as it is. Clamped to its edge texels: plain clamping
+// blends the black border colour into every filtered edge, and the six faces
+// would meet on the bauble along dark seams.
 void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     if (!offscreen.uploadUnpackSet) {
         glPixelStorei(GL_UNPACK_ALIGNMENT, 4);  // 64 and 128 RGB pixels are whole words
@@ -22,8 +24,8 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     }
     glBindTexture(GL_TEXTURE_2D, name);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

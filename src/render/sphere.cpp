@@ -70,24 +70,29 @@ void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
     Vertex* local = s.local.data();
 
     // The angle between a cube's diagonal and an axis: the patches' corners.
+    // The row and column angles are kept in floats, but their steps and every
+    // sine and cosine are worked in double: float sines would put vertices
+    // several float steps off the sphere's true grid.
     const double A = std::acos(std::sqrt(3.0) / 3.0);
-    const float thetaStep = n > 1 ? static_cast<float>((kPi - 2.0 * A) / (n - 1)) : 0.0f;
+    const double thetaStep = n > 1 ? (kPi - 2.0 * A) / (n - 1) : 0.0;
     float theta = static_cast<float>(A);
     for (int32_t i = 0; i < n; ++i) {
         // Half-width of this row seen from its axis: A at the edges, pi/4 in the middle.
-        const double rowCos = R != 0.0f ? std::sqrt(2.0) * (static_cast<double>(R) * std::sin(theta)) / (2.0 * R)
-                                        : std::sqrt(2.0) * std::sin(theta) / 2.0;
+        const double sinTheta = std::sin(static_cast<double>(theta));
+        const double rowCos = R != 0.0f ? std::sqrt(2.0) * (static_cast<double>(R) * sinTheta) / (2.0 * R)
+                                        : std::sqrt(2.0) * sinTheta / 2.0;
         const double phi0 = std::acos(rowCos);
         const double psi = kPi / 4.0 + (n > 1 ? i * kPi / (2.0 * n - 2.0) : 0.0);
         const double cosPsi = std::cos(psi), sinPsi = std::sin(psi);
-        const float phiStep = n > 1 ? static_cast<float>((kPi - 2.0 * phi0) / (n - 1)) : 0.0f;
+        const double phiStep = n > 1 ? (kPi - 2.0 * phi0) / (n - 1) : 0.0;
         float phi = static_cast<float>(phi0);
         // The row ends at pi - phi0 within a milliradian; counting the n
         // columns keeps a rounding slip from writing past the row.
         for (int32_t j = 0; j < n; ++j) {
-            const double c = static_cast<double>(R) * std::cos(phi);
-            const double a = static_cast<double>(R) * cosPsi * std::sin(phi);
-            const double b = static_cast<double>(R) * sinPsi * std::sin(phi);
+            const double cosPhi = std::cos(static_cast<double>(phi)), sinPhi = std::sin(static_cast<double>(phi));
+            const double c = static_cast<double>(R) * cosPhi;
+            const double a = static_cast<double>(R) * cosPsi * sinPhi;
+            const double b = static_cast<double>(R) * sinPsi * sinPhi;
             const float fa = static_cast<float>(a), fb = static_cast<float>(b), fc = static_cast<float>(c);
             const float sj = span(j, n), sRev = span(n - 1 - j, n);
             const float ti = span(i, n), tRev = span(n - 1 - i, n);
@@ -117,9 +122,9 @@ void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
                 for (Vertex* v : {f0, f1, f2, f3, f4, f5})
                     for (int q = 0; q < 3; ++q) v->normal[q] = v->pos[q] / R;
             }
-            phi += phiStep;
+            phi = static_cast<float>(phi + phiStep);
         }
-        theta += thetaStep;
+        theta = static_cast<float>(theta + thetaStep);
     }
 
     s.world.assign(static_cast<size_t>(6) * n * n, Vertex());

@@ -50,8 +50,12 @@ TEST(Pacing, AHundredAndTwentyShowFramesASecondOnAnyDisplay) {
     for (double hz : {60.0, 120.0, 144.0, 240.0, 0.0}) {
         SimulatedSecond r = simulate(hz, 0.001);
         EXPECT_NEAR(r.showFrames, 120, 1) << hz << " Hz";
-        if (hz == 60.0) EXPECT_NEAR(r.presents, 60, 1) << "every second frame is presented";
-        if (hz >= 120.0) EXPECT_NEAR(r.presents, 120, 1) << "never more than one present per show frame";
+        if (hz == 60.0) {
+            EXPECT_NEAR(r.presents, 60, 1) << "every second frame is presented";
+        }
+        if (hz >= 120.0) {
+            EXPECT_NEAR(r.presents, 120, 1) << "never more than one present per show frame";
+        }
     }
 }
 

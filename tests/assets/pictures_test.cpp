@@ -233,3 +233,72 @@ TEST(AssetPictures, GroundWrapsAroundTheValley) {
     EXPECT_LT(columnDiff(t.w - 1, 0), 1.5 * neighbours);
     EXPECT_GT(columnDiff(t.w / 2, 0), 1.5 * neighbours);  // a far column is unlike it
 }
+
+namespace {
+
+double luma(const uint8_t* p) { return 0.299 * p[0] + 0.587 * p[1] + 0.114 * p[2]; }
+
+// Mean luminance of the w x h block at (x0, y0).
+double meanLuma(const Picture& p, int x0, int y0, int w, int h) {
+    double s = 0;
+    for (int y = y0; y < y0 + h; ++y)
+        for (int x = x0; x < x0 + w; ++x) s += luma(p.at(x, y));
+    return s / (double(w) * h);
+}
+
+}  // namespace
+
+TEST(AssetPictures, StormSinksIntoTheNightAtItsSidesAndFootWithItsLightningKept) {
+    // The backdrop hangs in a black sky with its sides and lower edge in
+    // view: they must meet the sky without a visible edge.
+    const Picture s = load("Storm.bmp");
+    ASSERT_TRUE(s.error.empty()) << s.error;
+    const int band = s.w / 64;
+    EXPECT_LT(meanLuma(s, 0, 0, band, s.h), 3) << "left edge";
+    EXPECT_LT(meanLuma(s, s.w - band, 0, band, s.h), 3) << "right edge";
+    EXPECT_LT(meanLuma(s, 0, s.h - band, s.w, band), 3) << "bottom edge";
+    // Cloud still fills the middle, and the bolts still flash white there.
+    EXPECT_GT(meanLuma(s, s.w / 4, s.h / 8, s.w / 2, s.h / 2), 25) << "clouds";
+    for (int half = 0; half < 2; ++half) {
+        int white = 0;
+        for (int y = 0; y < s.h * 3 / 4; ++y)
+            for (int x = half * s.w / 2; x < (half + 1) * s.w / 2; ++x) white += luma(s.at(x, y)) > 240;
+        EXPECT_GT(white, 150) << "lightning in the " << (half ? "right" : "left") << " half";
+    }
+}
+
+TEST(AssetPictures, ClosingCardIsFramedAndItsSubtitleReadable) {
+    // Shown opaque over (-120, -32)-(100, 40) of the 640 x 480 space, over
+    // a light grey shot: a card with its own frame and a readable line.
+    const Picture c = load("velsk.bmp");
+    ASSERT_TRUE(c.error.empty()) << c.error;
+    ASSERT_EQ(c.w, 512);
+    ASSERT_EQ(c.h, 128);
+    const double screenPerRow = 72.0 / c.h;  // screen pixels per picture row at 640 x 480
+    // A gold line runs all the way round a few pixels in: every row and
+    // column crossing it finds a warm, bright pixel near each end.
+    auto gold = [](const uint8_t* p) { return p[0] > 180 && p[1] > 130 && p[2] < 150 && p[0] > p[2] + 60; };
+    auto goldWithin = [&](int x0, int y0, int dx, int dy, int steps) {
+        for (int i = 0; i < steps; ++i)
+            if (gold(c.at(x0 + i * dx, y0 + i * dy))) return true;
+        return false;
+    };
+    for (int y = 16; y < c.h - 16; y += 4) {
+        EXPECT_TRUE(goldWithin(0, y, 1, 0, 16)) << "left frame, row " << y;
+        EXPECT_TRUE(goldWithin(c.w - 1, y, -1, 0, 16)) << "right frame, row " << y;
+    }
+    for (int x = 24; x < c.w - 24; x += 8) {
+        EXPECT_TRUE(goldWithin(x, 0, 0, 1, 12)) << "top frame, column " << x;
+        EXPECT_TRUE(goldWithin(x, c.h - 1, 0, -1, 12)) << "bottom frame, column " << x;
+    }
+    // The face inside is dark, so the card stands off the light grey shot.
+    EXPECT_LT(meanLuma(c, 40, 20, 30, 20), 60);
+    // The subtitle: the light lettering of the lower part, below the rule
+    // under the name; its rows of ink must span 12 screen pixels or more.
+    int top = c.h, bottom = -1;
+    for (int y = 80; y < c.h - 14; ++y)
+        for (int x = 40; x < c.w - 40; ++x)
+            if (luma(c.at(x, y)) > 170) top = std::min(top, y), bottom = std::max(bottom, y);
+    ASSERT_GE(bottom, top) << "no subtitle";
+    EXPECT_GE((bottom - top + 1) * screenPerRow, 12.0) << "subtitle rows " << top << "-" << bottom;
+}

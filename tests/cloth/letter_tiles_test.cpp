@@ -153,3 +153,33 @@ TEST_F(LetterTiles, TileKShowsPairKAndAListCutShortDrawsNoHalfTile) {
     const Rgb third = pixelAt(125, 25);
     EXPECT_LT(third.r + third.g + third.b, 10);
 }
+
+TEST_F(LetterTiles, FinaleTilesDrawnTwiceOverTheDepthTheyLeftShowTheirPictureOnce) {
+    // The finale draws its tiles with the depth test on, a plain pass and a
+    // second pass under GL_EQUAL over the depth the first one left. Every
+    // tile, not only the first, must end as its picture and not as the
+    // picture added twice.
+    buildFinaleCloth(showBodies.finaleCloth);
+    Particle* head = showBodies.finaleCloth.body.particles;
+    auto cell = [](int k) { return TileSquare{static_cast<float>(4 + 31 * (k % 5)), static_cast<float>(84 - 38 * (k / 5)), 26}; };
+    for (int k = 0; k < 15; ++k) placeTile(head, k, cell(k));
+    TexturePair pairs[kGlyphSetBSize];
+    for (int k = 0; k < kGlyphSetBSize; ++k) pairs[k] = solidPair(static_cast<uint8_t>(100 + 5 * k), 60, 30);
+
+    ASSERT_TRUE(freshFrame(0.5f));
+    // The finale's path cameras leave the front face clockwise, the way the
+    // tiles' corners run on screen: the second draw, with culling back on,
+    // still shows them.
+    glFrontFace(GL_CW);
+    drawClothScene(7, 0, pairs);
+    glFrontFace(GL_CCW);
+    for (int k = 0; k < kGlyphSetBSize; ++k) {
+        const Rgb c = pixelAt(static_cast<int>(cell(k).x0 + 13), static_cast<int>(cell(k).y0 + 13));
+        EXPECT_NEAR(c.r, 100 + 5 * k, 3) << "tile " << k;
+        EXPECT_NEAR(c.g, 60, 3) << "tile " << k;
+        EXPECT_NEAR(c.b, 30, 3) << "tile " << k;
+    }
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_EQ(depthFunc, GL_LESS);
+}

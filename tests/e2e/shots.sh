@@ -14,6 +14,14 @@ for t in 500 26000; do
   size=$(identify -format '%wx%h' "$f")
   [ "$size" = "320x240" ] || { echo "$f is $size, not 320x240"; exit 1; }
 done
+# A shot is the show's frame whatever came before it: alone or after another
+# shot at a rate that skips frames, 30 s comes out the same (the loading
+# picture belongs under the opening frame, not the first one drawn).
+mkdir "$out/alone" "$out/after"
+"$exe" --shots "$out/alone" --at 30000 --size 320x240 >/dev/null 2>&1
+"$exe" --shots "$out/after" --at 4000,30000 --size 320x240 --fps 60 >/dev/null 2>&1
+ae=$(compare -metric AE "$out/alone/shot-30000.png" "$out/after/shot-30000.png" null: 2>&1 || true)
+[ "$ae" = 0 ] || { echo "the shot at 30 s depends on what was drawn before it ($ae pixels differ)"; exit 1; }
 # Bad options: usage and exit code 2.
 set +e
 "$exe" --shots "$out" >/dev/null 2>&1; [ $? -eq 2 ] || { echo "--shots without --at should exit 2"; exit 1; }

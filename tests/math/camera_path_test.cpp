@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "math/camera_path.h"
@@ -154,5 +155,44 @@ TEST(CameraPath, PhasesPastTheEndStayOnTheLastSegment) {
         EXPECT_TRUE(std::isfinite(v.pos[0]));
         EXPECT_NEAR(v.pos[0], 9.0 * phase, 1e-3 * phase);
         EXPECT_NEAR(v.pos[1], 18.0 * phase, 2e-3 * phase);
+    }
+}
+
+namespace {
+
+// True when got is the float nearest to the exact value x, ties to even as
+// the machine rounds. A zero may come out as a few 1e-17: the cosine of the
+// double nearest pi/2 is not 0.
+::testing::AssertionResult isNearestFloat(float got, long double x) {
+    const float want = static_cast<float>(x);
+    if (got == want) return ::testing::AssertionSuccess();
+    if (std::fabs(x) < 1e-12L && std::fabs(got) < 1e-12f) return ::testing::AssertionSuccess();
+    const double step = std::nextafter(std::fabs(want), INFINITY) - std::fabs(want);
+    return ::testing::AssertionFailure() << got << " is " << (static_cast<double>(got) - want) / step
+                                         << " float steps from " << want;
+}
+
+}  // namespace
+
+TEST(CameraPath, OrbitKeysAreTheNearestFloatsToTheirCircle) {
+    // Worked out here on another route: the key angle is 2 pi / 9 summed in
+    // a float, the circle is written with cos and sin of it directly, in long
+    // double, and every constant is its own float (0.7f, 0.45f, 0.15f).
+    const long double pi = 3.14159265358979323846264338327950288L;
+    const float stepF = static_cast<float>(2 * pi / 9);
+    const long double c = 0.7f, s = 0.45f, lift = 0.15f;
+    CameraPathPair orbit = buildOrbitPaths();
+    float theta = 0.0f;
+    for (int k = 0; k < 9; ++k) {
+        SCOPED_TRACE("key " + std::to_string(k));
+        const long double th = theta;
+        // A segment starts at its key: a[k] is key k as the builder stored it.
+        EXPECT_TRUE(isNearestFloat(orbit.translation.ax[k], -c * std::sin(th)));
+        EXPECT_TRUE(isNearestFloat(orbit.translation.ay[k], -0.25L - s * std::cos(th) - lift));
+        EXPECT_TRUE(isNearestFloat(orbit.translation.az[k], c * std::cos(th)));
+        EXPECT_TRUE(isNearestFloat(orbit.rotation.ax[k], 40 + 20 * std::cos(th)));
+        EXPECT_EQ(orbit.rotation.ay[k], 180.0f + 40.0f * k);
+        EXPECT_EQ(orbit.rotation.az[k], 0.0f);
+        theta += stepF;
     }
 }

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <algorithm>
 #include <map>
+#include <string>
 
 #include "render/sphere.h"
 
@@ -214,3 +216,58 @@ TEST(SpherePlacement, KthActiveColliderTakesKthSphere) {
 }
 
 }  // namespace
+
+namespace {
+
+// One float step of the radius: the spacing of floats at R.
+double floatStep(float R) { return static_cast<double>(std::nextafter(R, 2 * R)) - R; }
+
+}  // namespace
+
+TEST(SphereMesh, VerticesFollowTheirAnglesToWithinAFloatStep) {
+    // Worked out here in long double: the row and column angles are summed in
+    // floats from their starting angles, the steps and every sine and cosine
+    // are exact. A mesh whose steps or sines were rounded to float lands
+    // several float steps of the radius off this grid.
+    const long double pi = 3.14159265358979323846264338327950288L;
+    const struct {
+        float R;
+        int n;
+    } meshes[] = {{0.292f, 9}, {0.1596f, 9}, {0.13f, 15}, {0.05f, 6}, {0.05f, 3}};
+    for (const auto& m : meshes) {
+        SCOPED_TRACE("R=" + std::to_string(m.R) + " n=" + std::to_string(m.n));
+        SphereMesh s;
+        buildSphere(s, m.R, m.n, 1);
+        const int n = m.n;
+        const long double R = m.R;
+        const long double A = std::acos(std::sqrt(3.0L) / 3);
+        const long double thetaStep = (pi - 2 * A) / (n - 1);
+        const double tolerance = floatStep(m.R);
+        float theta = static_cast<float>(A);
+        for (int i = 0; i < n; ++i) {
+            const long double phi0 = std::acos(std::sqrt(2.0L) * std::sin(static_cast<long double>(theta)) / 2);
+            const long double psi = pi / 4 + i * pi / (2 * n - 2);
+            const long double phiStep = (pi - 2 * phi0) / (n - 1);
+            float phi = static_cast<float>(phi0);
+            for (int j = 0; j < n; ++j) {
+                const long double c = R * std::cos(static_cast<long double>(phi));
+                const long double a = R * std::cos(psi) * std::sin(static_cast<long double>(phi));
+                const long double b = R * std::sin(psi) * std::sin(static_cast<long double>(phi));
+                const long double want[6][3] = {{c, a, b}, {c, a, -b}, {c, b, a}, {c, -b, a}, {b, a, c}, {-b, a, c}};
+                // The caps' borders are their neighbours' vertices; only
+                // their inner vertices come from their own angles.
+                const bool capInner = i > 0 && i < n - 1 && j > 0 && j < n - 1;
+                for (int f = 0; f < 6; ++f) {
+                    if (f >= 4 && !capInner) continue;
+                    const Vertex& v = vert(s, f, i, j);
+                    for (int q = 0; q < 3; ++q) {
+                        const double off = static_cast<double>(std::fabs(v.pos[q] - want[f][q]));
+                        EXPECT_LE(off, tolerance) << "face " << f << " row " << i << " column " << j << " axis " << q;
+                    }
+                }
+                phi = static_cast<float>(phi + phiStep);
+            }
+            theta = static_cast<float>(theta + thetaStep);
+        }
+    }
+}

@@ -130,30 +130,59 @@ Canvas loadingPicture() {
     return c;
 }
 
-// The closing logo: the group's name in gold. Shown 220 x 72 units from 512 x 128
-// pixels, so the lettering is drawn wider here to look right there.
+// The closing card: an opaque card laid over the last, light-grey shot, so
+// it is dressed as a card: a deep blue face inside a gold double frame, the
+// show's name in gold and the group's line beneath it. Shown 220 x 72 units
+// from 512 x 128 pixels, so the lettering is drawn wider here to look right
+// there, and the subtitle is 26 pixels to the top of its tall letters: about
+// 15 screen pixels at 640 x 480.
 Canvas velskPicture() {
-    Canvas c(512, 128);
+    const int W = 512, H = 128;
+    Canvas c(W, H);
     const float stretch = (128.f / 72.f) / (512.f / 220.f);  // pixel aspect of the quad
     const float xs = 1 / stretch;
-    for (int y = 0; y < c.h; ++y)
-        for (int x = 0; x < c.w; ++x) {
-            float v = std::hypot((x - 256) / 256.f, (y - 56) / 70.f);
-            c.at(x, y) = Rgb{0.12f, 0.08f, 0.2f} * std::max(0.f, 1 - v);
+    // Frame lines keep one thickness on screen: wider in x than in y here.
+    auto frame = [&](float inset, float thick, float radius, Rgb colour) {
+        const float ix = inset * xs, iy = inset;
+        Sdf outer = sdRoundBox(W / 2.f, H / 2.f, W / 2.f - ix, H / 2.f - iy, radius);
+        Sdf inner = sdRoundBox(W / 2.f, H / 2.f, W / 2.f - ix - thick * xs, H / 2.f - iy - thick, radius);
+        fillShape(c, [=](float x, float y) { return std::max(outer(x, y), -inner(x, y)); }, solid(colour));
+    };
+    // The face: midnight blue, lighter in the middle, with a faint snowfall.
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            float v = std::hypot((x - W / 2.f) / (W / 2.f), (y - H * 0.45f) / (H * 0.7f));
+            c.at(x, y) = mix({0.1f, 0.14f, 0.3f}, {0.02f, 0.03f, 0.09f}, std::min(1.f, v));
         }
-    Gray word = fitText("DejaVuSerif-Bold.ttf", "velsk", 400, 84, xs, 0.04f);
-    int wx = (512 - word.w) / 2, wy = 8 + (84 - word.h) / 2;
-    addGray(c, blur(pad(word, 20), 7), wx - 20, wy - 20, {0.9f, 0.55f, 0.15f}, 0.8f);
-    Gray edge = dilate(pad(word, 4), 3);
-    paintGray(c, edge, wx - 4, wy - 4, solid({0.25f, 0.12f, 0.02f}));
+    Lcg rnd(29);
+    for (int i = 0; i < 70; ++i) {
+        float x = rnd.range(12, W - 12.f), y = rnd.range(10, H - 10.f), r = rnd.range(0.8f, 1.8f);
+        fillShape(c, sdCircle(x, y, r), solid({0.75f, 0.8f, 0.95f}), rnd.range(0.15f, 0.45f), around(x, y, r));
+    }
+    // A dark rim, then the gold double frame.
+    frame(0, 3, 0, {0.01f, 0.01f, 0.03f});
+    frame(3, 4, 6, {0.95f, 0.75f, 0.35f});
+    frame(10, 1.5f, 4, {0.75f, 0.55f, 0.22f});
+    // Corner diamonds on the inner line.
+    for (int k = 0; k < 4; ++k) {
+        float cx = (k % 2) ? W - 10.75f * xs : 10.75f * xs, cy = (k / 2) ? H - 10.75f : 10.75f;
+        fillShape(c, sdPolygon({cx, cy - 5, cx + 5 * xs, cy, cx, cy + 5, cx - 5 * xs, cy}), solid({1, 0.85f, 0.45f}));
+    }
+
+    // The show's name in gold with a warm glow and a dark edge.
+    Gray word = fitText("DejaVuSerif-Bold.ttf", "baubles", 360, 50, xs, 0.03f);
+    int wx = (W - word.w) / 2, wy = 16 + (50 - word.h) / 2;
+    addGray(c, blur(pad(word, 16), 6), wx - 16, wy - 16, {0.9f, 0.55f, 0.15f}, 0.55f);
+    paintGray(c, dilate(pad(word, 4), 2), wx - 4, wy - 4, solid({0.2f, 0.1f, 0.02f}));
     paintGray(c, word, wx, wy, metal({1, 0.95f, 0.7f}, {0.7f, 0.42f, 0.08f}, float(wy), float(wy + word.h)));
-    // A fine rule with a diamond, then the show's name.
-    fillShape(c, sdCapsule(96, 104, 416, 104, 1.2f), solid({0.85f, 0.65f, 0.3f}));
-    fillShape(c, sdPolygon({256, 97, 264, 104, 256, 111, 248, 104}), solid({1, 0.85f, 0.45f}));
-    Gray tag = fitText("DejaVuSans.ttf", "baubles", 80, 14, xs, 0.25f);
-    fillShape(c, sdRoundBox(256, 118, tag.w / 2.f + 10, 9, 4), solid({0, 0, 0}));
-    paintGray(c, tag, 256 - tag.w / 2, 118 - tag.h / 2, solid({0.9f, 0.85f, 0.75f}));
-    twinkle(c, 256 + word.w / 2.f - 10, float(wy + 6), 14, {1, 0.9f, 0.6f});
+    twinkle(c, wx + word.w - 6.f, wy + 4.f, 12, {1, 0.9f, 0.6f});
+    // A fine rule with a diamond between the name and the subtitle.
+    fillShape(c, sdCapsule(150, 74, 362, 74, 0.9f), solid({0.85f, 0.65f, 0.3f}));
+    fillShape(c, sdPolygon({256, 70, 256 + 5 * xs, 74, 256, 78, 256 - 5 * xs, 74}), solid({1, 0.85f, 0.45f}));
+    // The subtitle, its tall letters 26 pixels high.
+    int baseline = 0, left = 0;
+    Gray sub = renderText("DejaVuSans.ttf", "a demo by velsk", 35, xs, 1.5f, &baseline, &left);
+    paintGray(c, sub, (W - sub.w) / 2, 107 - baseline, solid({0.93f, 0.9f, 0.82f}));
     return c;
 }
 
@@ -542,7 +571,16 @@ void bolt(Gray& light, float x0, float y0, float x1, float y1, float width, int 
     }
 }
 
+// 0 at e0, 1 at e1, smooth in between.
+float smoothstep(float e0, float e1, float v) {
+    float t = std::clamp((v - e0) / (e1 - e0), 0.f, 1.f);
+    return t * t * (3 - 2 * t);
+}
+
 // The storm backdrop: heavy violet clouds lit from inside, two lightning bolts.
+// The curtain hangs in a black sky with its sides and lower edge in view, so
+// the clouds sink into the night towards those edges instead of ending in a
+// frame; the bolts stand well inside and keep their light.
 Canvas stormPicture() {
     const int W = 512, H = 256;
     Canvas c(W, H);
@@ -566,7 +604,9 @@ Canvas stormPicture() {
             float lit = glow.at(x, y) * 2.5f;
             p = p + Rgb{0.55f, 0.6f, 0.95f} * (lit * (0.4f + cloud));
             p = p + Rgb{0.8f, 0.85f, 1} * near.at(x, y) + Rgb{1, 1, 1} * light.at(x, y);
-            c.at(x, y) = p;
+            const float u = (x + 0.5f) / W, v = (y + 0.5f) / H;
+            const float fade = smoothstep(0.f, 0.2f, u) * smoothstep(0.f, 0.2f, 1 - u) * smoothstep(0.f, 0.4f, 1 - v);
+            c.at(x, y) = p * fade;
         }
     return c;
 }
