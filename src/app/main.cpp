@@ -73,6 +73,14 @@ bool stopRequested() {
     return stop;
 }
 
+// Asked between the frames a seek advances: a stop signal at once, the
+// window's events now and then (polling them costs more than a frame).
+bool seekInterrupted() {
+    static unsigned frames = 0;
+    if (stopSignalled()) return true;
+    return ++frames % 512 == 0 && stopRequested();
+}
+
 // Show frames between two drawn frames at fps (a divisor of the show rate).
 uint64_t frameStep(int fps) { return kShowRate / static_cast<uint64_t>(fps > 0 ? fps : 1); }
 
@@ -85,7 +93,7 @@ uint64_t keptFrameAt(double ms, uint64_t step) {
 // Advances to frame i without drawing, then advances and draws it.
 // False when a stop came first.
 bool drawShowFrameAt(uint64_t i) {
-    seekShow(i, stopRequested);
+    seekShow(i, seekInterrupted);
     if (showClock.frame != i) return false;
     advanceShowFrame();
     drawFrame();
@@ -115,7 +123,7 @@ int runLive(double startSeconds) {
     // The music started with frame 0; a later start moves both there.
     if (startSeconds > 0) {
         const uint64_t first = showFrameAt(startSeconds * 1000.0);
-        seekShow(first, stopRequested);
+        seekShow(first, seekInterrupted);
         host.seekMusic(showFrameMs(first) / 1000.0);
     }
     beforePresent = liveOverlay;
@@ -175,7 +183,7 @@ int runLive(double startSeconds) {
             // carries on from there.
             const uint64_t frame = showFrameAt(static_cast<double>(seekTarget));
             seekTarget = -1;
-            seekShow(frame, stopRequested);
+            seekShow(frame, stopSignalled);
             host.seekMusic(showFrameMs(frame) / 1000.0);
             entry.clockShownUntil = platformSeconds() + 1.5;
             advanceShowFrame();
