@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdint>
 #include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -35,14 +36,124 @@ void messageBox(const char* caption, const char* text) {
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
 
+void drawableSize(int* w, int* h) {
+    *w = platform.config.width;
+    *h = platform.config.height;
+    if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
+}
+
+// The show draws into its own picture when there is one, else straight into
+// the window's 4:3 area.
 void makeMainCurrent() {
     if (!platform.window || !platform.context) return;
     SDL_GL_MakeCurrent(platform.window, platform.context);
+    if (platform.frame) {
+        glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
+        glViewport(0, 0, platform.renderWidth, platform.renderHeight);
+    } else {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(a.x, a.y, a.width, a.height);
+    }
+}
+
+// The show's picture scaled into the window between black bars; the window
+// stays bound, with the 4:3 area as the viewport for anything drawn over it.
+void composeFrame() {
+    if (!platform.frame) return;
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, platform.frame);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glViewport(0, 0, w, h);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glBlitFramebuffer(0, 0, platform.renderWidth, platform.renderHeight, a.x, a.y, a.x + a.width, a.y + a.height,
+                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(a.x, a.y, a.width, a.height);
 }
 
 void swapBuffers() {
     if (platform.window) SDL_GL_SwapWindow(platform.window);
+}
+
+// Makes, or remakes at a new size, the picture the show draws into: colour
+// and a 24-bit depth, as the window would have. False if GL refuses it.
+bool makeFrame(int w, int h) {
+    if (!platform.frame) {
+        glGenFramebuffers(1, &platform.frame);
+        glGenRenderbuffers(1, &platform.frameColour);
+        glGenRenderbuffers(1, &platform.frameDepth);
+    }
+    glBindRenderbuffer(GL_RENDERBUFFER, platform.frameColour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, platform.frameColour);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, platform.frameDepth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (!complete) {
+        glDeleteFramebuffers(1, &platform.frame);
+        glDeleteRenderbuffers(1, &platform.frameColour);
+        glDeleteRenderbuffers(1, &platform.frameDepth);
+        platform.frame = platform.frameColour = platform.frameDepth = 0;
+        return false;
+    }
+    platform.renderWidth = w;
+    platform.renderHeight = h;
+    return true;
+}
+
+bool softwareGl() {
+    const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string renderer = r ? r : "";
+    return renderer.find("llvmpipe") != std::string::npos || renderer.find("softpipe") != std::string::npos ||
+           renderer.find("swrast") != std::string::npos;
+}
+
+// Software GL pays for every pixel: it draws at 640x480 on any screen.
+// Hardware GL draws at the window's own 4:3 area, for a sharp picture.
+// Offscreen, a 4:3 size needs no picture of its own.
+void chooseRenderSize() {
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
+    int rw = a.width, rh = a.height;
+    if (platform.config.renderWidth > 0) {
+        rw = platform.config.renderWidth;
+        rh = platform.config.renderHeight;
+    } else if (platform.config.mode == VideoMode::Offscreen) {
+        if (a.width == w && a.height == h) return;
+    } else if (softwareGl()) {
+        rw = 640;
+        rh = 480;
+    } else {
+        platform.followDrawable = true;
+    }
+    // Without a picture of its own the show draws into the window's 4:3 area.
+    if (rw > 0 && rh > 0 && !makeFrame(rw, rh)) platform.followDrawable = false;
+}
+
+// The window's size changed: a render size that follows it follows it.
+void windowResized() {
+    if (!platform.followDrawable || !platform.frame) return;
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
+    if (a.width > 0 && a.height > 0) makeFrame(a.width, a.height);
+}
+
+// Full screen at the desktop's mode and a window, in turn (F11, Alt+Enter).
+void toggleFullscreen() {
+    const bool full = (SDL_GetWindowFlags(platform.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_SetWindowFullscreen(platform.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 // Releasing would cost a context switch per frame for nothing: the main
@@ -50,9 +161,15 @@ void swapBuffers() {
 void releaseContext() {}
 
 void screenSize(int* w, int* h) {
-    *w = platform.config.width;
-    *h = platform.config.height;
-    if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
+    if (platform.frame) {
+        *w = platform.renderWidth;
+        *h = platform.renderHeight;
+        return;
+    }
+    drawableSize(w, h);
+    const FrameArea a = frameArea(*w, *h);
+    *w = a.width;
+    *h = a.height;
 }
 
 void postQuit(int code) {
@@ -86,6 +203,21 @@ void keepLibrariesLoaded() {}
 
 }  // namespace
 
+FrameArea frameArea(int width, int height) {
+    FrameArea a;
+    if (width <= 0 || height <= 0) return a;
+    if (int64_t{width} * 3 >= int64_t{height} * 4) {
+        a.height = height;
+        a.width = static_cast<int>(int64_t{height} * 4 / 3);
+    } else {
+        a.width = width;
+        a.height = static_cast<int>(int64_t{width} * 3 / 4);
+    }
+    a.x = (width - a.width) / 2;
+    a.y = (height - a.height) / 2;
+    return a;
+}
+
 bool platformInit(const PlatformConfig& config, std::string& error) {
     keepScratchMemory();
     platform.config = config;
@@ -111,6 +243,8 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
     host.swapBuffers = swapBuffers;
     host.releaseContext = releaseContext;
     host.screenSize = screenSize;
+    host.composeFrame = composeFrame;
+    host.outputSize = drawableSize;
     host.postQuit = postQuit;
     host.readFile = platformReadFile;
     installViewHost();
@@ -130,11 +264,21 @@ bool platformOpenWindow(std::string& error) {
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (platform.config.mode != VideoMode::Offscreen) flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     int w = platform.config.width, h = platform.config.height;
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
     SDL_DisplayMode mode{};
     bool haveMode = false;
-    if (platform.config.mode == VideoMode::Fullscreen) {
+    const bool fullscreen = platform.config.mode == VideoMode::Fullscreen;
+    if (fullscreen && !platform.config.modeSwitch) {
+        // The desktop's own mode: no switch, the picture scaled into it.
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            w = mode.w;
+            h = mode.h;
+        }
+        x = y = 0;
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    } else if (fullscreen) {
         // The closest mode to 640x480 at 120 Hz; the desktop's mode if refused.
         SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, 640, 480, 120, nullptr};
         haveMode = SDL_GetClosestDisplayMode(0, &want, &mode) != nullptr;
@@ -151,7 +295,7 @@ bool platformOpenWindow(std::string& error) {
         error = SDL_GetError();
         return false;
     }
-    if (platform.config.mode == VideoMode::Fullscreen) {
+    if (fullscreen && platform.config.modeSwitch) {
         if (!haveMode || SDL_SetWindowDisplayMode(platform.window, &mode) != 0 ||
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN) != 0)
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -170,6 +314,8 @@ bool platformOpenWindow(std::string& error) {
     SDL_GL_MakeCurrent(platform.window, platform.context);
     if (platform.config.mode != VideoMode::Offscreen)
         SDL_GL_SetSwapInterval(platform.config.vsync ? 1 : 0);
+    chooseRenderSize();
+    makeMainCurrent();
     return true;
 }
 
@@ -204,14 +350,21 @@ bool platformPollEvent(PlatformEvent& event) {
                 event.kind = PlatformEventKind::Quit;
                 return true;
             case SDL_KEYDOWN:
+                // The window's own business: the show never sees these keys.
+                if (e.key.keysym.sym == SDLK_F11 ||
+                    (e.key.keysym.sym == SDLK_RETURN && (e.key.keysym.mod & KMOD_ALT))) {
+                    if (!e.key.repeat) toggleFullscreen();
+                    break;
+                }
                 event.kind = PlatformEventKind::Key;
                 event.key = showKey(e.key.keysym.sym);
                 event.repeat = e.key.repeat != 0;
                 return true;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    windowResized();
                     event.kind = PlatformEventKind::Resize;
-                    SDL_GL_GetDrawableSize(platform.window, &event.width, &event.height);
+                    screenSize(&event.width, &event.height);
                     return true;
                 }
                 if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -251,6 +404,7 @@ int platformRefreshRate() {
 void platformShutdown() {
     keepLibrariesLoaded();
     shutdownAudio();
+    platform.frame = platform.frameColour = platform.frameDepth = 0;  // they go with the context
     if (platform.context) SDL_GL_DeleteContext(platform.context);
     if (platform.window) SDL_DestroyWindow(platform.window);
     platform.context = nullptr;
