@@ -409,6 +409,7 @@ int main(int argc, char** argv) {
     const double loadStart = platformSeconds();
     shellCreate();
     const double startupMs = (platformSeconds() - loadStart) * 1000.0;
+    platformShowLoaded();
     int renderWidth = 0, renderHeight = 0;
     host.screenSize(&renderWidth, &renderHeight);
     shellSize(renderWidth, renderHeight);

@@ -40,6 +40,9 @@ FrameArea frameArea(int width, int height);
 // it (../share/baubles). Asset reads go there. False, with the places looked
 // at, when none has them.
 bool platformFindAssets(std::string& lookedAt);
+// The start-up load is over: the show's picture of its own can be made now
+// without taking a texture name the show counts on.
+void platformShowLoaded();
 
 // Starts SDL's video and events and installs the host table. False, with a
 // reason, when there is no display to open.

@@ -42,11 +42,17 @@ void drawableSize(int* w, int* h) {
     if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
 }
 
+bool makeFrame(int w, int h);
+
 // The show draws into its own picture when there is one, else straight into
 // the window's 4:3 area.
 void makeMainCurrent() {
     if (!platform.window || !platform.context) return;
     SDL_GL_MakeCurrent(platform.window, platform.context);
+    if (platform.wantFrame && !platform.frame && platform.loaded &&
+        !makeFrame(platform.renderWidth, platform.renderHeight)) {
+        platform.wantFrame = platform.followDrawable = false;
+    }
     if (platform.frame) {
         glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
         glViewport(0, 0, platform.renderWidth, platform.renderHeight);
@@ -59,21 +65,65 @@ void makeMainCurrent() {
     }
 }
 
-// The show's picture scaled into the window between black bars; the window
-// stays bound, with the 4:3 area as the viewport for anything drawn over it.
+// A rectangle of the window in its own pixels, as one quad.
+void windowQuad(int w, int h, int x0, int y0, int x1, int y1) {
+    const float l = 2.0f * x0 / w - 1, r = 2.0f * x1 / w - 1, b = 2.0f * y0 / h - 1, t = 2.0f * y1 / h - 1;
+    glTexCoord2f(0, 0);
+    glVertex2f(l, b);
+    glTexCoord2f(1, 0);
+    glVertex2f(r, b);
+    glTexCoord2f(1, 1);
+    glVertex2f(r, t);
+    glTexCoord2f(0, 1);
+    glVertex2f(l, t);
+}
+
+// The show's picture scaled into the window between black bars, as one
+// filtered quad (the cheapest scaling on software GL); every GL state the
+// show keeps is put back. The window stays bound, with the 4:3 area as the
+// viewport for anything drawn over it.
 void composeFrame() {
     if (!platform.frame) return;
     int w = 0, h = 0;
     drawableSize(&w, &h);
     const FrameArea a = frameArea(w, h);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, platform.frame);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-    glViewport(0, 0, w, h);
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glBlitFramebuffer(0, 0, platform.renderWidth, platform.renderHeight, a.x, a.y, a.x + a.width, a.y + a.height,
-                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glViewport(0, 0, w, h);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0, 0);
+    glBegin(GL_QUADS);
+    // The bars stay black once painted into every buffer of the window.
+    if (platform.barFrames > 0 && a.x > 0) {
+        windowQuad(w, h, 0, 0, a.x, h);
+        windowQuad(w, h, a.x + a.width, 0, w, h);
+    }
+    if (platform.barFrames > 0 && a.y > 0) {
+        windowQuad(w, h, 0, 0, w, a.y);
+        windowQuad(w, h, 0, a.y + a.height, w, h);
+    }
+    glEnd();
+    if (platform.barFrames > 0) --platform.barFrames;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBegin(GL_QUADS);
+    windowQuad(w, h, a.x, a.y, a.x + a.width, a.y + a.height);
+    glEnd();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
     glViewport(a.x, a.y, a.width, a.height);
 }
 
@@ -81,27 +131,36 @@ void swapBuffers() {
     if (platform.window) SDL_GL_SwapWindow(platform.window);
 }
 
-// Makes, or remakes at a new size, the picture the show draws into: colour
-// and a 24-bit depth, as the window would have. False if GL refuses it.
+// Makes, or remakes at a new size, the picture the show draws into: a
+// linearly filtered colour texture and a 24-bit depth, as the window would
+// have. False if GL refuses it.
 bool makeFrame(int w, int h) {
+    if (w <= 0 || h <= 0) return false;
+    GLint texture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
     if (!platform.frame) {
         glGenFramebuffers(1, &platform.frame);
-        glGenRenderbuffers(1, &platform.frameColour);
+        glGenTextures(1, &platform.frameColour);
         glGenRenderbuffers(1, &platform.frameDepth);
     }
-    glBindRenderbuffer(GL_RENDERBUFFER, platform.frameColour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
+    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, platform.frameColour);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, platform.frameColour, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, platform.frameDepth);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!complete) {
         glDeleteFramebuffers(1, &platform.frame);
-        glDeleteRenderbuffers(1, &platform.frameColour);
+        glDeleteTextures(1, &platform.frameColour);
         glDeleteRenderbuffers(1, &platform.frameDepth);
         platform.frame = platform.frameColour = platform.frameDepth = 0;
         return false;
@@ -137,13 +196,36 @@ void chooseRenderSize() {
     } else {
         platform.followDrawable = true;
     }
-    // Without a picture of its own the show draws into the window's 4:3 area.
-    if (rw > 0 && rh > 0 && !makeFrame(rw, rh)) platform.followDrawable = false;
+    // Made once the load is over; until then (and without one) the show
+    // draws into the window's 4:3 area. A window whose area is the render
+    // size needs no scaling at all.
+    platform.wantFrame = rw > 0 && rh > 0 && !(rw == a.width && rh == a.height && !platform.followDrawable);
+    platform.barFrames = 3;
+    platform.renderWidth = rw;
+    platform.renderHeight = rh;
 }
 
-// The window's size changed: a render size that follows it follows it.
+// The window's size changed: a render size that follows it follows it, and
+// a fixed one is scaled from now on if it no longer fits the area exactly.
 void windowResized() {
-    if (!platform.followDrawable || !platform.frame) return;
+    platform.barFrames = 3;
+    if (!platform.followDrawable) {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        if (!platform.wantFrame && platform.renderWidth > 0 &&
+            (a.width != platform.renderWidth || a.height != platform.renderHeight))
+            platform.wantFrame = true;
+        return;
+    }
+    if (!platform.frame) {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        platform.renderWidth = a.width;
+        platform.renderHeight = a.height;
+        return;
+    }
     int w = 0, h = 0;
     drawableSize(&w, &h);
     const FrameArea a = frameArea(w, h);
@@ -161,7 +243,7 @@ void toggleFullscreen() {
 void releaseContext() {}
 
 void screenSize(int* w, int* h) {
-    if (platform.frame) {
+    if (platform.wantFrame) {
         *w = platform.renderWidth;
         *h = platform.renderHeight;
         return;
@@ -216,6 +298,11 @@ FrameArea frameArea(int width, int height) {
     a.x = (width - a.width) / 2;
     a.y = (height - a.height) / 2;
     return a;
+}
+
+void platformShowLoaded() {
+    platform.loaded = true;
+    makeMainCurrent();
 }
 
 bool platformInit(const PlatformConfig& config, std::string& error) {
