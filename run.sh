@@ -7,9 +7,9 @@ bash tools/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)"
 top=$(pwd)
-cd build/data
+# The program finds its pictures and track beside itself (build/data).
 if [ $# -eq 0 ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: recording the whole show to $top/baubles.mp4 instead."
-  exec ../baubles --record "$top/baubles.mp4"
+  exec build/baubles --record "$top/baubles.mp4"
 fi
-exec ../baubles "$@"
+exec build/baubles "$@"

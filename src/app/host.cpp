@@ -48,6 +48,8 @@ Host standIn() {
     h.swapBuffers = nothing;
     h.releaseContext = nothing;
     h.screenSize = noSize;
+    h.composeFrame = nothing;
+    h.outputSize = noSize;
     h.postQuit = noQuit;
     h.readFile = plainRead;
     h.createView = noView;

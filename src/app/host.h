@@ -27,8 +27,14 @@ struct Host {
     void (*makeMainCurrent)();
     void (*swapBuffers)();
     void (*releaseContext)();
-    // The drawable's size: the show's "screen metrics".
+    // The size the show draws at: its "screen metrics". Always the size of
+    // the picture the show sees, whatever the window around it.
     void (*screenSize)(int* width, int* height);
+    // Puts the finished picture where it is shown (scaled into the window
+    // between black bars, when they differ), ready to read back or present.
+    void (*composeFrame)();
+    // The size of what composeFrame leaves to read back: the whole window.
+    void (*outputSize)(int* width, int* height);
     // Ends the event loop with the given exit code.
     void (*postQuit)(int code);
 

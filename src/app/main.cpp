@@ -43,14 +43,15 @@ struct EntryState {
 };
 EntryState entry;
 
+// The picture as it is read back and shown: the whole window.
 int drawableWidth() {
     int w = 0, h = 0;
-    host.screenSize(&w, &h);
+    host.outputSize(&w, &h);
     return w;
 }
 int drawableHeight() {
     int w = 0, h = 0;
-    host.screenSize(&w, &h);
+    host.outputSize(&w, &h);
     return h;
 }
 
@@ -214,7 +215,7 @@ int runLive(double startSeconds) {
         if (platformQuitRequested(&code)) {
             // Stopped before the end: say where, so a viewer can come back to it.
             if (elapsedMs() <= kShowLengthMs)
-                std::fprintf(stderr, "baubles: stopped at %.1f s; --start %.1f plays on from there\n",
+                std::fprintf(stderr, "baubles: stopped at %.3f s; --start %.3f plays on from there\n",
                              elapsedMs() / 1000.0, elapsedMs() / 1000.0);
             return code;
         }
@@ -388,7 +389,15 @@ int main(int argc, char** argv) {
     config.mode = live ? (o.windowed ? VideoMode::Window : VideoMode::Fullscreen) : VideoMode::Offscreen;
     config.width = o.width;
     config.height = o.height;
+    config.renderWidth = o.renderWidth;
+    config.renderHeight = o.renderHeight;
+    config.modeSwitch = o.modeSwitch;
     // The music is set up before the window, as the show always did.
+    // The pictures and the track: here, beside the program, or installed.
+    std::string lookedAt;
+    if (!platformFindAssets(lookedAt))
+        std::fprintf(stderr, "baubles: no Images/ and muzyka/ folders in %s; the show plays on without them\n",
+                     lookedAt.c_str());
     const bool platformUp = platformInit(config, error);
     if (platformUp && live) initMusic();
     if (!platformUp || !platformOpenWindow(error)) {
@@ -408,7 +417,10 @@ int main(int argc, char** argv) {
     const double loadStart = platformSeconds();
     shellCreate();
     const double startupMs = (platformSeconds() - loadStart) * 1000.0;
-    shellSize(drawableWidth(), drawableHeight());
+    platformShowLoaded();
+    int renderWidth = 0, renderHeight = 0;
+    host.screenSize(&renderWidth, &renderHeight);
+    shellSize(renderWidth, renderHeight);
     startPlayer();
     // From here on every loop looks at the stop signal itself.
     platformDeferStopSignals();

@@ -63,7 +63,7 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
 }  // namespace
 
 const char* usageText() {
-    return "usage: baubles [--window [WxH]] [--start SECONDS]\n"
+    return "usage: baubles [--window [WxH]] [--start SECONDS] [--render WxH] [--mode-switch]\n"
            "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH]\n"
            "       baubles --record FILE [--fps N] [--from S] [--to S] [--size WxH]\n"
            "       baubles --bench [--fps N]\n"
@@ -93,7 +93,7 @@ unsigned recordFrameCount(const Options& options) {
 
 bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
     o = Options();
-    bool sizeGiven = false, atGiven = false, startGiven = false, rangeGiven = false;
+    bool sizeGiven = false, atGiven = false, startGiven = false, rangeGiven = false, liveOnly = false;
     // Each mode option once, and never two of them: the last must not
     // silently win.
     const char* modeGiven = nullptr;
@@ -132,6 +132,16 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
                     return false;
                 }
             }
+        } else if (a == "--render") {
+            if (!value(v)) return false;
+            if (!parseSize(v, o.renderWidth, o.renderHeight)) {
+                error = "bad render size: " + v;
+                return false;
+            }
+            liveOnly = true;
+        } else if (a == "--mode-switch") {
+            o.modeSwitch = true;
+            liveOnly = true;
         } else if (a == "--shots") {
             if (!takeMode(a, Options::Mode::Shots) || !value(o.shotsDir)) return false;
             if (o.shotsDir.empty()) {
@@ -196,8 +206,12 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         error = "--at goes with --shots";
         return false;
     }
-    if (!live && (o.windowed || startGiven)) {
-        error = "--window and --start go with the live show";
+    if (!live && (o.windowed || startGiven || liveOnly)) {
+        error = "--window, --start, --render and --mode-switch go with the live show";
+        return false;
+    }
+    if (120 % defaultFps(o) != 0) {
+        error = "--fps must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
         return false;
     }
     if (rangeGiven && o.mode != Options::Mode::Record) {
@@ -209,10 +223,6 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         return false;
     }
     if (o.mode == Options::Mode::Record) {
-        if (120 % defaultFps(o) != 0) {
-            error = "--fps for a recording must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
-            return false;
-        }
         if (o.toSeconds <= o.fromSeconds) {
             error = "--to must come after --from";
             return false;

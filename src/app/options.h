@@ -17,6 +17,8 @@ struct Options {
     double startSeconds = 0;          // --start: live show from here
     std::string recordFile;
     double fromSeconds = 0, toSeconds = 300;  // --record range
+    int renderWidth = 0, renderHeight = 0;    // --render WxH; 0: the platform's choice
+    bool modeSwitch = false;                  // --mode-switch: change the display to 640x480
 };
 
 // Parses argv; false with a short reason on a bad or missing value.

@@ -61,7 +61,7 @@ std::string childName(int childFd, const std::string& fallback) {
 // Reads and decodes the track as the live show would; a spoiled one makes a
 // silent video, as a missing one does.
 void probeTrack() {
-    const std::string path = assetPath(musicPath);
+    const std::string path = platformAssetFile(assetPath(musicPath));
     bool missing = false;
     std::string reason;
     const int fd = platformOpenRegularFile(path.c_str(), kMaxTrackBytes, missing, reason);
@@ -102,7 +102,8 @@ int prepareOutputs(const Options& o) {
     platformOpenStandardStreams();
     std::string reason;
     if (o.mode == Options::Mode::Shots) {
-        if (!platformCheckOutputFolder(o.shotsDir, reason)) {
+        // A missing folder is made, parents and all; then it is checked like any.
+        if (!platformMakeFolders(o.shotsDir, reason) || !platformCheckOutputFolder(o.shotsDir, reason)) {
             cannotWrite(o.shotsDir, reason);
             return 2;
         }
@@ -167,7 +168,7 @@ bool startRecording(const Options& o, int width, int height) {
                                      "-i",        "-"};
     if (outputs.trackFd >= 0) {
         pass.push_back(outputs.trackFd);
-        args.insert(args.end(), {"-ss", from, "-t", length, "-i", childName(4, assetPath(musicPath)), "-map",
+        args.insert(args.end(), {"-ss", from, "-t", length, "-i", childName(4, platformAssetFile(assetPath(musicPath))), "-map",
                                  "0:v", "-map", "1:a", "-c:a", "aac", "-b:a", "192k"});
     }
     // ffmpeg opens our private file through its descriptor and writes over

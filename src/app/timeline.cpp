@@ -581,6 +581,7 @@ void drawFrame() {
     drawScene(elapsed);
 
     glFlush();
+    host.composeFrame();
     if (beforePresent) beforePresent(elapsed);
     host.swapBuffers();
     host.releaseContext();

@@ -12,6 +12,9 @@
 #include <cstring>
 #include <new>
 
+#include <SDL.h>
+
+#include "platform/platform_internal.h"
 #include "platform/signals.h"
 
 struct PlatformOutput {
@@ -132,11 +135,47 @@ int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, st
     return fd;
 }
 
+std::string platformAssetFile(const std::string& name) {
+    if (platform.assetDir.empty() || name.empty() || name[0] == '/') return name;
+    return platform.assetDir + "/" + name;
+}
+
+namespace {
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+bool holdsAssets(const std::string& dir) {
+    const std::string prefix = dir.empty() ? "" : dir + "/";
+    return isFolder(prefix + "Images") && isFolder(prefix + "muzyka");
+}
+}  // namespace
+
+bool platformFindAssets(std::string& lookedAt) {
+    std::vector<std::string> places = {""};
+    if (char* base = SDL_GetBasePath()) {
+        const std::string exeDir = base;  // ends with a slash
+        SDL_free(base);
+        places.push_back(exeDir + "data");
+        places.push_back(exeDir + "../share/baubles");
+    }
+    lookedAt.clear();
+    for (const std::string& dir : places) {
+        if (holdsAssets(dir)) {
+            platform.assetDir = dir;
+            return true;
+        }
+        lookedAt += (lookedAt.empty() ? "" : ", ") + (dir.empty() ? std::string("the working directory") : dir);
+    }
+    platform.assetDir.clear();
+    return false;
+}
+
 FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes,
                           std::string& reason) {
     bytes.clear();
     bool missing = false;
-    const int fd = platformOpenRegularFile(path, maxBytes, missing, reason);
+    const int fd = platformOpenRegularFile(platformAssetFile(path).c_str(), maxBytes, missing, reason);
     if (fd < 0) return missing ? FileRead::Missing : FileRead::Refused;
     const bool ok = platformReadOpenFile(fd, maxBytes, bytes, reason);
     close(fd);
@@ -177,6 +216,22 @@ bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, 
 
 void platformCloseFile(int fd) {
     if (fd >= 0) close(fd);
+}
+
+bool platformMakeFolders(const std::string& dir, std::string& reason) {
+    if (dir.empty()) {
+        reason = "no folder name given";
+        return false;
+    }
+    for (size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
+        const std::string part = dir.substr(0, end);
+        if (!part.empty() && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+            reason = errnoText(errno);
+            return false;
+        }
+        if (end == std::string::npos) break;
+    }
+    return true;
 }
 
 bool platformCheckOutputFolder(const std::string& dir, std::string& reason) {

@@ -29,6 +29,9 @@ void platformOpenStandardStreams();
 // Opens a regular file of at most maxBytes for reading: its descriptor, or
 // -1 with missing set (no such file) or a reason in plain English.
 int platformOpenRegularFile(const char* path, size_t maxBytes, bool& missing, std::string& reason);
+// Where an asset (a path relative to the data folder, such as
+// "Images/Env.bmp") is on disk: in the folder platformFindAssets found.
+std::string platformAssetFile(const std::string& name);
 // Reads a whole regular file of at most maxBytes (the host's readFile).
 FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t>& bytes,
                           std::string& reason);
@@ -41,6 +44,9 @@ void platformCloseFile(int fd);
 bool platformCheckOutputFile(const std::string& path, std::string& reason);
 // Whether dir is a folder we can create files in.
 bool platformCheckOutputFolder(const std::string& dir, std::string& reason);
+// Makes dir and any missing parents (as mkdir -p); false with a reason when
+// a part is not a folder or cannot be made.
+bool platformMakeFolders(const std::string& dir, std::string& reason);
 
 // One output on its way to its final name.
 struct PlatformOutput;

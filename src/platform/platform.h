@@ -12,17 +12,37 @@
 #include "app/show_clock.h"
 
 enum class VideoMode {
-    Fullscreen,  // the show as made: full screen, closest mode to 640x480 at 120 Hz
-    Window,      // a window of the given size
+    Fullscreen,  // full screen at the desktop's own mode (or 640x480, with modeSwitch)
+    Window,      // a window of the given size, which may be resized
     Offscreen,   // no display at all (shots, recording, bench, tests)
 };
 
+// The show's picture is always 4:3. It is drawn into a picture of its own
+// render size, then scaled into the largest 4:3 area of the window, centred
+// between black bars. Offscreen, a 4:3 size is drawn as it is.
 struct PlatformConfig {
     VideoMode mode = VideoMode::Fullscreen;
     int width = 640;
     int height = 480;
     bool vsync = true;
+    int renderWidth = 0, renderHeight = 0;  // 0: 640x480 on software GL, else the 4:3 area
+    bool modeSwitch = false;                // full screen switches the display to 640x480
 };
+
+// The largest 4:3 area of a width x height drawable, centred: x, y, w, h.
+struct FrameArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+FrameArea frameArea(int width, int height);
+
+// Finds the folder holding Images/ and muzyka/: the working directory, the
+// data/ folder beside the executable, then the installed data folder beside
+// it (../share/baubles). Asset reads go there. False, with the places looked
+// at, when none has them.
+bool platformFindAssets(std::string& lookedAt);
+// The start-up load is over: the show's picture of its own can be made now
+// without taking a texture name the show counts on.
+void platformShowLoaded();
 
 // Starts SDL's video and events and installs the host table. False, with a
 // reason, when there is no display to open.

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <string>
 
 #include "platform/platform.h"
 
@@ -9,6 +12,16 @@ struct PlatformState {
     PlatformConfig config;
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
+    // The show's own picture, when it is not drawn straight into the window:
+    // a texture, so that scaling it is one filtered quad. Made once the
+    // start-up load has taken its texture names, which start at 1.
+    GLuint frame = 0, frameColour = 0, frameDepth = 0;
+    int renderWidth = 0, renderHeight = 0;  // the size it is (to be) made at
+    bool wantFrame = false;       // a picture of its own is wanted
+    bool loaded = false;          // the start-up load is over
+    bool followDrawable = false;  // the render size tracks the window's 4:3 area
+    int barFrames = 0;            // presents still to paint the bars (both buffers)
+    std::string assetDir;         // prefix of asset reads; empty: the working directory
     bool quit = false;
     int exitCode = 0;
 };

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <cstdint>
 #include <cstdio>
 #ifdef __GLIBC__
 #include <malloc.h>
@@ -35,14 +36,206 @@ void messageBox(const char* caption, const char* text) {
         SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, caption, text, nullptr);
 }
 
+void drawableSize(int* w, int* h) {
+    *w = platform.config.width;
+    *h = platform.config.height;
+    if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
+}
+
+bool makeFrame(int w, int h);
+
+// The show draws into its own picture when there is one, else straight into
+// the window's 4:3 area.
 void makeMainCurrent() {
     if (!platform.window || !platform.context) return;
     SDL_GL_MakeCurrent(platform.window, platform.context);
+    if (platform.wantFrame && !platform.frame && platform.loaded &&
+        !makeFrame(platform.renderWidth, platform.renderHeight)) {
+        platform.wantFrame = platform.followDrawable = false;
+    }
+    if (platform.frame) {
+        glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
+        glViewport(0, 0, platform.renderWidth, platform.renderHeight);
+    } else {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(a.x, a.y, a.width, a.height);
+    }
+}
+
+// A rectangle of the window in its own pixels, as one quad.
+void windowQuad(int w, int h, int x0, int y0, int x1, int y1) {
+    const float l = 2.0f * x0 / w - 1, r = 2.0f * x1 / w - 1, b = 2.0f * y0 / h - 1, t = 2.0f * y1 / h - 1;
+    glTexCoord2f(0, 0);
+    glVertex2f(l, b);
+    glTexCoord2f(1, 0);
+    glVertex2f(r, b);
+    glTexCoord2f(1, 1);
+    glVertex2f(r, t);
+    glTexCoord2f(0, 1);
+    glVertex2f(l, t);
+}
+
+// The show's picture scaled into the window between black bars, as one
+// filtered quad (the cheapest scaling on software GL); every GL state the
+// show keeps is put back. The window stays bound, with the 4:3 area as the
+// viewport for anything drawn over it.
+void composeFrame() {
+    if (!platform.frame) return;
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glViewport(0, 0, w, h);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_CULL_FACE);
+    glDisable(GL_TEXTURE_2D);
+    glColor3f(0, 0, 0);
+    glBegin(GL_QUADS);
+    // The bars stay black once painted into every buffer of the window.
+    if (platform.barFrames > 0 && a.x > 0) {
+        windowQuad(w, h, 0, 0, a.x, h);
+        windowQuad(w, h, a.x + a.width, 0, w, h);
+    }
+    if (platform.barFrames > 0 && a.y > 0) {
+        windowQuad(w, h, 0, 0, w, a.y);
+        windowQuad(w, h, 0, a.y + a.height, w, h);
+    }
+    glEnd();
+    if (platform.barFrames > 0) --platform.barFrames;
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glBegin(GL_QUADS);
+    windowQuad(w, h, a.x, a.y, a.x + a.width, a.y + a.height);
+    glEnd();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glPopAttrib();
+    glViewport(a.x, a.y, a.width, a.height);
 }
 
 void swapBuffers() {
     if (platform.window) SDL_GL_SwapWindow(platform.window);
+}
+
+// Makes, or remakes at a new size, the picture the show draws into: a
+// linearly filtered colour texture and a 24-bit depth, as the window would
+// have. False if GL refuses it.
+bool makeFrame(int w, int h) {
+    if (w <= 0 || h <= 0) return false;
+    GLint texture = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
+    if (!platform.frame) {
+        glGenFramebuffers(1, &platform.frame);
+        glGenTextures(1, &platform.frameColour);
+        glGenRenderbuffers(1, &platform.frameDepth);
+    }
+    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+    glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+    glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, platform.frameColour, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, platform.frameDepth);
+    const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (!complete) {
+        glDeleteFramebuffers(1, &platform.frame);
+        glDeleteTextures(1, &platform.frameColour);
+        glDeleteRenderbuffers(1, &platform.frameDepth);
+        platform.frame = platform.frameColour = platform.frameDepth = 0;
+        return false;
+    }
+    platform.renderWidth = w;
+    platform.renderHeight = h;
+    return true;
+}
+
+bool softwareGl() {
+    const char* r = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+    const std::string renderer = r ? r : "";
+    return renderer.find("llvmpipe") != std::string::npos || renderer.find("softpipe") != std::string::npos ||
+           renderer.find("swrast") != std::string::npos;
+}
+
+// Software GL pays for every pixel: it draws at 640x480 on any screen.
+// Hardware GL draws at the window's own 4:3 area, for a sharp picture.
+// Offscreen, a 4:3 size needs no picture of its own.
+void chooseRenderSize() {
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
+    int rw = a.width, rh = a.height;
+    if (platform.config.renderWidth > 0) {
+        rw = platform.config.renderWidth;
+        rh = platform.config.renderHeight;
+    } else if (platform.config.mode == VideoMode::Offscreen) {
+        if (a.width == w && a.height == h) return;
+    } else if (softwareGl()) {
+        rw = 640;
+        rh = 480;
+    } else {
+        platform.followDrawable = true;
+    }
+    // Made once the load is over; until then (and without one) the show
+    // draws into the window's 4:3 area. A window whose area is the render
+    // size needs no scaling at all.
+    platform.wantFrame = rw > 0 && rh > 0 && !(rw == a.width && rh == a.height && !platform.followDrawable);
+    platform.barFrames = 3;
+    platform.renderWidth = rw;
+    platform.renderHeight = rh;
+}
+
+// The window's size changed: a render size that follows it follows it, and
+// a fixed one is scaled from now on if it no longer fits the area exactly.
+void windowResized() {
+    platform.barFrames = 3;
+    if (!platform.followDrawable) {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        if (!platform.wantFrame && platform.renderWidth > 0 &&
+            (a.width != platform.renderWidth || a.height != platform.renderHeight))
+            platform.wantFrame = true;
+        return;
+    }
+    if (!platform.frame) {
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        platform.renderWidth = a.width;
+        platform.renderHeight = a.height;
+        return;
+    }
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const FrameArea a = frameArea(w, h);
+    if (a.width > 0 && a.height > 0) makeFrame(a.width, a.height);
+}
+
+// Full screen at the desktop's mode and a window, in turn (F11, Alt+Enter).
+void toggleFullscreen() {
+    const bool full = (SDL_GetWindowFlags(platform.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    SDL_SetWindowFullscreen(platform.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
 }
 
 // Releasing would cost a context switch per frame for nothing: the main
@@ -50,9 +243,15 @@ void swapBuffers() {
 void releaseContext() {}
 
 void screenSize(int* w, int* h) {
-    *w = platform.config.width;
-    *h = platform.config.height;
-    if (platform.window) SDL_GL_GetDrawableSize(platform.window, w, h);
+    if (platform.wantFrame) {
+        *w = platform.renderWidth;
+        *h = platform.renderHeight;
+        return;
+    }
+    drawableSize(w, h);
+    const FrameArea a = frameArea(*w, *h);
+    *w = a.width;
+    *h = a.height;
 }
 
 void postQuit(int code) {
@@ -86,6 +285,26 @@ void keepLibrariesLoaded() {}
 
 }  // namespace
 
+FrameArea frameArea(int width, int height) {
+    FrameArea a;
+    if (width <= 0 || height <= 0) return a;
+    if (int64_t{width} * 3 >= int64_t{height} * 4) {
+        a.height = height;
+        a.width = static_cast<int>(int64_t{height} * 4 / 3);
+    } else {
+        a.width = width;
+        a.height = static_cast<int>(int64_t{width} * 3 / 4);
+    }
+    a.x = (width - a.width) / 2;
+    a.y = (height - a.height) / 2;
+    return a;
+}
+
+void platformShowLoaded() {
+    platform.loaded = true;
+    makeMainCurrent();
+}
+
 bool platformInit(const PlatformConfig& config, std::string& error) {
     keepScratchMemory();
     platform.config = config;
@@ -111,6 +330,8 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
     host.swapBuffers = swapBuffers;
     host.releaseContext = releaseContext;
     host.screenSize = screenSize;
+    host.composeFrame = composeFrame;
+    host.outputSize = drawableSize;
     host.postQuit = postQuit;
     host.readFile = platformReadFile;
     installViewHost();
@@ -130,11 +351,21 @@ bool platformOpenWindow(std::string& error) {
     SDL_GL_SetAttribute(SDL_GL_SHARE_WITH_CURRENT_CONTEXT, 0);
 
     Uint32 flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (platform.config.mode != VideoMode::Offscreen) flags |= SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI;
     int w = platform.config.width, h = platform.config.height;
     int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
     SDL_DisplayMode mode{};
     bool haveMode = false;
-    if (platform.config.mode == VideoMode::Fullscreen) {
+    const bool fullscreen = platform.config.mode == VideoMode::Fullscreen;
+    if (fullscreen && !platform.config.modeSwitch) {
+        // The desktop's own mode: no switch, the picture scaled into it.
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            w = mode.w;
+            h = mode.h;
+        }
+        x = y = 0;
+        flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    } else if (fullscreen) {
         // The closest mode to 640x480 at 120 Hz; the desktop's mode if refused.
         SDL_DisplayMode want{SDL_PIXELFORMAT_UNKNOWN, 640, 480, 120, nullptr};
         haveMode = SDL_GetClosestDisplayMode(0, &want, &mode) != nullptr;
@@ -151,7 +382,7 @@ bool platformOpenWindow(std::string& error) {
         error = SDL_GetError();
         return false;
     }
-    if (platform.config.mode == VideoMode::Fullscreen) {
+    if (fullscreen && platform.config.modeSwitch) {
         if (!haveMode || SDL_SetWindowDisplayMode(platform.window, &mode) != 0 ||
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN) != 0)
             SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
@@ -170,6 +401,8 @@ bool platformOpenWindow(std::string& error) {
     SDL_GL_MakeCurrent(platform.window, platform.context);
     if (platform.config.mode != VideoMode::Offscreen)
         SDL_GL_SetSwapInterval(platform.config.vsync ? 1 : 0);
+    chooseRenderSize();
+    makeMainCurrent();
     return true;
 }
 
@@ -204,14 +437,21 @@ bool platformPollEvent(PlatformEvent& event) {
                 event.kind = PlatformEventKind::Quit;
                 return true;
             case SDL_KEYDOWN:
+                // The window's own business: the show never sees these keys.
+                if (e.key.keysym.sym == SDLK_F11 ||
+                    (e.key.keysym.sym == SDLK_RETURN && (e.key.keysym.mod & KMOD_ALT))) {
+                    if (!e.key.repeat) toggleFullscreen();
+                    break;
+                }
                 event.kind = PlatformEventKind::Key;
                 event.key = showKey(e.key.keysym.sym);
                 event.repeat = e.key.repeat != 0;
                 return true;
             case SDL_WINDOWEVENT:
                 if (e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    windowResized();
                     event.kind = PlatformEventKind::Resize;
-                    SDL_GL_GetDrawableSize(platform.window, &event.width, &event.height);
+                    screenSize(&event.width, &event.height);
                     return true;
                 }
                 if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
@@ -251,6 +491,7 @@ int platformRefreshRate() {
 void platformShutdown() {
     keepLibrariesLoaded();
     shutdownAudio();
+    platform.frame = platform.frameColour = platform.frameDepth = 0;  // they go with the context
     if (platform.context) SDL_GL_DeleteContext(platform.context);
     if (platform.window) SDL_DestroyWindow(platform.window);
     platform.context = nullptr;

@@ -45,6 +45,12 @@ TEST(Options, DefaultsAndGoodForms) {
     EXPECT_DOUBLE_EQ(o.toSeconds, 26);
     ASSERT_TRUE(parse({"--bench"}, o, e));
     EXPECT_EQ(defaultFps(o), 30);
+
+    ASSERT_TRUE(parse({"--window", "1280x720", "--render", "320x240", "--mode-switch"}, o, e));
+    EXPECT_EQ(o.renderWidth, 320);
+    EXPECT_EQ(o.renderHeight, 240);
+    EXPECT_EQ(o.width, 1280);
+    EXPECT_TRUE(o.modeSwitch);
 }
 
 TEST(Options, BadFormsAreRefusedWithAReason) {
@@ -67,6 +73,11 @@ TEST(Options, BadFormsAreRefusedWithAReason) {
         {"--start"},
         {"--record"},
         {"--record", "a.mp4", "--fps", "7"},         // 120 is not a multiple of 7
+        {"--shots", "out", "--at", "1", "--fps", "7"},
+        {"--bench", "--fps", "50"},
+        {"--render", "640"},
+        {"--shots", "out", "--at", "1", "--render", "640x480"},  // shots keep --size
+        {"--record", "a.mp4", "--mode-switch"},
         {"--record", "a.mp4", "--from", "20", "--to", "10"},
         {"--record", "a.mp4", "--start", "5"},
         {"--bench", "--size", "320x240"},

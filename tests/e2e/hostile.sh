@@ -79,7 +79,6 @@ refused --bench --shots "$out/u/dir" --at 0
 refused --record "$out/u/v.mp4" --from 4 --to 2
 refused --shots "" --at 0
 refused --shots "$out/u/file" --at 0
-refused --shots "$out/u/nothing" --at 0
 refused --shots "$out/u/dir" --at 400000
 refused --shots "$out/u/dir" --at 300001
 refused --shots "$out/u/shots" --at 0
