@@ -14,7 +14,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "landscape/landscape.h"
 #include "math/random.h"
 #include "platform/platform.h"

@@ -2,7 +2,7 @@
 // without the clock gate: the cost a scene pays on a frame that ticks.
 #include <benchmark/benchmark.h>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/timeline.h"
 #include "math/random.h"
 #include "physics/bodies.h"
@@ -17,8 +17,8 @@ void freshShow() {
     resetShowRand();
     useFixedClock(120, 0);
     buildShowBodies();
-    timeline.bodyScenesStarted = 1;
-    timeline.rampFlag = 0;
+    showFlags.bodyScenesStarted = 1;
+    showFlags.rampFlag = 0;
 }
 
 // Runs one driver's tick per iteration on freshly built bodies.

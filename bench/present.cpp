@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/shell.h"
 #include "app/show_state.h"
 #include "app/timeline.h"

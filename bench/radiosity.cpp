@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/startup.h"
 #include "offscreen/radiosity.h"
 #include "offscreen/radiosity_room.h"

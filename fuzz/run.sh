@@ -22,11 +22,11 @@ esac
 mkdir -p "$WORK/corpus" "$WORK/valid" "$WORK/artifacts"
 BIN="$WORK/bmp_fuzz"
 if [ ! -x "$BIN" ] || [ "$ROOT/src/image/bmp.cpp" -nt "$BIN" ] || [ "$ROOT/src/image/bmp.h" -nt "$BIN" ] \
-   || [ "$ROOT/fuzz/bmp_fuzz.cpp" -nt "$BIN" ] || [ "$ROOT/src/app/host.cpp" -nt "$BIN" ]; then
+   || [ "$ROOT/fuzz/bmp_fuzz.cpp" -nt "$BIN" ] || [ "$ROOT/src/show/host.cpp" -nt "$BIN" ]; then
   echo "building $BIN with $CXX"
   "$CXX" -std=c++17 -g -O1 -Wall -Wextra \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer \
-    -I"$ROOT/src" "$ROOT/fuzz/bmp_fuzz.cpp" "$ROOT/src/image/bmp.cpp" "$ROOT/src/app/host.cpp" -o "$BIN"
+    -I"$ROOT/src" "$ROOT/fuzz/bmp_fuzz.cpp" "$ROOT/src/image/bmp.cpp" "$ROOT/src/show/host.cpp" -o "$BIN"
 fi
 
 # Good pictures from ImageMagick: odd widths, one-pixel sides, top-down, other depths.

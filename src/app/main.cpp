@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "app/frame_stats.h"
-#include "app/host.h"
+#include "show/host.h"
 #include "app/music.h"
 #include "app/options.h"
 #include "app/outputs.h"
 #include "app/pacing.h"
 #include "app/shell.h"
 #include "app/overlays.h"
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/show_state.h"
 #include "app/timeline.h"
 #include "image/texture.h"

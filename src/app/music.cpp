@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "app/host.h"
+#include "show/host.h"
 
 MusicState music;
 const char* const musicPath = "muzyka\\I po co to.mp3";

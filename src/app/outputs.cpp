@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/music.h"
 #include "image/png_writer.h"
 #include "platform/files.h"

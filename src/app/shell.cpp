@@ -4,7 +4,7 @@
 #include <epoxy/gl.h>
 #include <GL/glu.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/music.h"
 #include "app/startup.h"
 #include "app/timeline.h"

@@ -68,6 +68,7 @@ struct Digest {
 void saveShowState(ShowSnapshot& s) {
     s.clock = showClock;
     s.timeline = timeline;
+    s.flags = showFlags;
     s.drivers = drivers;
     s.physics = physics;
     s.random = showRandom;
@@ -97,6 +98,7 @@ void restoreShowState(const ShowSnapshot& s) {
     const bool firstFrame = timeline.firstFrame;
     timeline = s.timeline;
     timeline.firstFrame = firstFrame;
+    showFlags = s.flags;
     drivers = s.drivers;
     physics = s.physics;
     showRandom = s.random;
@@ -129,13 +131,13 @@ uint64_t showStateDigest() {
     d.add(t.showStart);
     d.add(t.frameTime);
     d.add(t.lastFrameTime);
-    d.add(t.finaleStart);
+    d.add(showFlags.finaleStart);
     for (float f : {t.phaseA, t.phaseB, t.phaseC, t.phaseD, t.phaseE, t.terrainAngle, t.spin, t.spinBefore}) d.add(f);
     d.add(t.cameraVertex);
     d.add(t.cameraRotation);
-    d.add(t.bodyScenesStarted);
-    d.add(t.flashFlag);
-    d.add(t.rampFlag);
+    d.add(showFlags.bodyScenesStarted);
+    d.add(showFlags.flashFlag);
+    d.add(showFlags.rampFlag);
 
     const DriverState& v = drivers;
     for (const TickClock* c : {&v.clockShared, &v.clockFinaleBody, &v.clockTable, &v.clockFinaleCloth}) d.add(*c);

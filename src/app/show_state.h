@@ -17,7 +17,7 @@
 #include <map>
 #include <vector>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/timeline.h"
 #include "image/traced_ball.h"
 #include "math/random.h"
@@ -34,6 +34,7 @@ constexpr uint32_t kShowLengthMs = 300000;
 struct ShowSnapshot {
     ShowClockState clock;
     TimelineState timeline;
+    ShowFlags flags;
     DriverState drivers;
     PhysicsState physics;
     RandomState random;

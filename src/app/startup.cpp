@@ -3,10 +3,10 @@
 
 #include <epoxy/gl.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/music.h"
 #include "app/show_textures.h"
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/timeline.h"
 #include "image/glyphs.h"
 #include "landscape/landscape.h"

@@ -6,7 +6,7 @@
 
 #include <cstdlib>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/overlays.h"
 #include "app/show_textures.h"
 #include "image/texture.h"
@@ -85,7 +85,7 @@ void pathCamera() {
 
 // The body scenes' orbit: advances one phase, then zeroes the other.
 void advanceOrbit(float& phase, float* otherPhase) {
-    timeline.bodyScenesStarted = 1;
+    showFlags.bodyScenesStarted = 1;
     advancePath(timeline.orbit, phase, 50000, 0);
     if (otherPhase) *otherPhase = 0;
 }
@@ -114,7 +114,7 @@ void wide() { wideProjection(); }
 // The first pass, state only: phases, spins and flags of the camera window.
 void advanceCamera(uint32_t elapsed) {
     TimelineState& t = timeline;
-    switch (cameraWindowAt(elapsed, t.finaleStart)) {
+    switch (cameraWindowAt(elapsed, showFlags.finaleStart)) {
         // Each orbit window advances one phase and zeroes the other, so the
         // next window starts its orbit from the beginning.
         case CameraWindow::Orbit1:
@@ -128,10 +128,10 @@ void advanceCamera(uint32_t elapsed) {
             advanceOrbit(t.phaseB, nullptr);
             break;
         case CameraWindow::Pictures:
-            t.finaleStart = 220000;
+            showFlags.finaleStart = 220000;
             break;
         case CameraWindow::F1:
-            t.flashFlag = 0;
+            showFlags.flashFlag = 0;
             advancePath(t.finale1, t.phaseC, 150000, 0);
             break;
         case CameraWindow::F2:
@@ -148,15 +148,15 @@ void advanceCamera(uint32_t elapsed) {
         case CameraWindow::F8:
         case CameraWindow::F10:
         case CameraWindow::F12:
-            t.flashFlag = 1;  // the lamp flickers on
+            showFlags.flashFlag = 1;  // the lamp flickers on
             break;
         case CameraWindow::F9:
         case CameraWindow::F11:
-            t.flashFlag = 0;
+            showFlags.flashFlag = 0;
             break;
         case CameraWindow::F13:
-            t.flashFlag = 1;
-            if (elapsed > t.finaleStart + 37000) t.rampFlag = 1;
+            showFlags.flashFlag = 1;
+            if (elapsed > showFlags.finaleStart + 37000) showFlags.rampFlag = 1;
             break;
         case CameraWindow::F14:
             t.spin = t.spin + 1.0f;
@@ -167,10 +167,10 @@ void advanceCamera(uint32_t elapsed) {
         case CameraWindow::F18:
         case CameraWindow::F20:
         case CameraWindow::F21:
-            t.flashFlag = 0;
+            showFlags.flashFlag = 0;
             break;
         case CameraWindow::F19:
-            t.flashFlag = 1;
+            showFlags.flashFlag = 1;
             break;
         case CameraWindow::F25:
             advancePath(t.finale3, t.phaseE, 150000, 0);
@@ -183,7 +183,7 @@ void advanceCamera(uint32_t elapsed) {
 // The first pass, drawing: the projection and camera of the window.
 void drawCamera(uint32_t elapsed) {
     TimelineState& t = timeline;
-    switch (cameraWindowAt(elapsed, t.finaleStart)) {
+    switch (cameraWindowAt(elapsed, showFlags.finaleStart)) {
         case CameraWindow::Intro:
             glDisable(GL_DEPTH_TEST);
             ortho2d();
@@ -445,10 +445,10 @@ void drawScene(uint32_t elapsed) {
                 modelviewIdentity();
                 fadeIn(elapsed - 220000);
             }
-            if (elapsed > t.finaleStart + 66000) {
+            if (elapsed > showFlags.finaleStart + 66000) {
                 ortho2d();
                 modelviewIdentity();
-                fadeOutLong(elapsed - (t.finaleStart + 66000));
+                fadeOutLong(elapsed - (showFlags.finaleStart + 66000));
             }
             if (elapsed > 290000) {
                 ortho2d();
@@ -558,7 +558,7 @@ void drawFrame() {
     }
 
     // The frame before may not have been drawn: set up what it would have left.
-    const CarriedGl carried = glStateLeftBy(t.previousElapsed, t.finaleStart);
+    const CarriedGl carried = glStateLeftBy(t.previousElapsed, showFlags.finaleStart);
     glFrontFace(carried.frontFace);
     if (carried.cull)
         glEnable(GL_CULL_FACE);

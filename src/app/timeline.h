@@ -19,15 +19,15 @@
 
 #include <cstdint>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "math/camera_path.h"
+#include "show/show_flags.h"
 
 struct TimelineState {
     ShowTicks showStart = 0;      // tick at the end of the start-up load
     ShowTicks frameTime = 0;      // tick read at the start of this frame
     ShowTicks lastFrameTime = 0;  // the previous frame's tick
     uint32_t previousElapsed = 0; // the previous frame's elapsed ms, for drawing
-    uint32_t finaleStart = 0;
     float phaseA = 0, phaseB = 0;               // orbit phases, taking turns
     float phaseC = 0, phaseD = 0, phaseE = 0;   // finale path phases
     float terrainAngle = 0;                     // landscape turn, degrees
@@ -35,9 +35,6 @@ struct TimelineState {
     float spinBefore = 0;                       // spin as this frame's turn reads it (F6)
     Vertex cameraVertex;                        // last path sample; the body scenes' viewer
     Vertex cameraRotation;                      // this frame's path rotation sample
-    uint8_t bodyScenesStarted = 0;              // set once the body scenes begin
-    uint8_t flashFlag = 1;                      // lamp glow on in the finale
-    uint8_t rampFlag = 0;                       // the finale figure's ramp kick
     bool firstFrame = true;                     // no frame drawn yet (drawing only)
     CameraPathPair orbit, finale1, finale2, finale3;
 };

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "app/host.h"
+#include "show/host.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <GL/glu.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "image/bmp.h"
 
 TextureState textureState;

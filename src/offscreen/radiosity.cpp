@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-#include "app/host.h"
+#include "show/host.h"
 
 RadiosityState radiosity;
 

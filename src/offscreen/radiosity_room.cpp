@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "physics/simulation.h"
+#include "show/room.h"
 
 RoomState room;
 
@@ -88,7 +88,7 @@ void setComponent(Vec3& v, int axis, float value) { (axis == 0 ? v.x : axis == 1
 // A room coordinate as a bound of the physics box plus or minus a step, so
 // the room follows the box it encloses.
 float boxCoordinate(int axis, float v) {
-    return v >= 0 ? component(physics.boxMax, axis) - (1.0f - v) : component(physics.boxMin, axis) + (1.0f + v);
+    return v >= 0 ? component(kRoomMax, axis) - (1.0f - v) : component(kRoomMin, axis) + (1.0f + v);
 }
 
 // The axis the rows run along: with columns along z, a normal along y puts

@@ -4,7 +4,7 @@
 
 #include <GL/glu.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "render/scene_steps.h"
 #include "render/sphere.h"
 

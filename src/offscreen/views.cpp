@@ -2,7 +2,7 @@
 // pictures, light maps or identity textures, and its room list.
 #include "offscreen/views.h"
 
-#include "app/host.h"
+#include "show/host.h"
 #include "offscreen/radiosity.h"
 #include "offscreen/radiosity_room.h"
 

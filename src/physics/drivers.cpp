@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <limits>
 
-#include "app/show_clock.h"
-#include "app/timeline.h"
+#include "show/show_clock.h"
+#include "show/show_flags.h"
 #include "math/random.h"
 #include "physics/bodies.h"
 #include "physics/simulation.h"
@@ -128,7 +128,7 @@ void tickFinaleCloth() { tickLetterCloth(showBodies.finaleCloth.body, drivers.re
 void tickHangingBaubles() { physicsStep(showBodies.hangingBaubles, physics.dtCoarse); }
 
 void tickDrivenBaubles() {
-    if (timeline.bodyScenesStarted != 1) return;  // the interval is spent all the same
+    if (showFlags.bodyScenesStarted != 1) return;  // the interval is spent all the same
     const SoftBody& body = showBodies.drivenBaubles;
     physicsStep(body, physics.dtCoarse);
 
@@ -220,7 +220,7 @@ void tickFinaleBody() {
         double x = std::exp(drivers.kickCountdown / 30.0);
         nthParticle(head, 108)->velocity = kickFor(physics.bounceCount) * static_cast<float>(0.9 * x);
     }
-    if (drivers.rampCountdown > 0 && timeline.rampFlag == 1) {
+    if (drivers.rampCountdown > 0 && showFlags.rampFlag == 1) {
         --drivers.rampCountdown;
         double x = std::exp(drivers.rampCountdown / 30.0);
         nthParticle(head, 108)->velocity = rampKick * static_cast<float>(1.2 * x);

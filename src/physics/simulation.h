@@ -9,13 +9,14 @@
 
 #include "math/vec3.h"
 #include "physics/model.h"
+#include "show/room.h"
 
 // The simulation's process-wide values. Only floorBounce and, for the length
 // of one particle's floor handling, boxMin.y ever change.
 struct PhysicsState {
     Vec3 gravity{0.0f, -10.0f, 0.0f};
-    Vec3 boxMin{-1.0f, -1.0f, -1.0f};  // the room is also the bounds box
-    Vec3 boxMax{1.0f, 1.0f, 1.0f};
+    Vec3 boxMin = kRoomMin;  // the room is also the bounds box
+    Vec3 boxMax = kRoomMax;
     float wallRestitution = 0.8f;
     float floorBounce = 0.1f;  // 0.7 for good once the figure has rested often enough
     float dtCoarse = 0.016f;   // dt of the bauble scenes and the span of one contact test

@@ -2,7 +2,7 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "platform/platform_internal.h"
 
 namespace {

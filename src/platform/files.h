@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "show/host.h"
 
 // Puts /dev/null on standard input, output or error when one was closed on
 // the way in: else the next file opened would take its number, and messages

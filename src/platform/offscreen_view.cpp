@@ -5,7 +5,7 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "platform/platform_internal.h"
 
 struct OffscreenView {

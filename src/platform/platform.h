@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 
 enum class VideoMode {
     Fullscreen,  // full screen at the desktop's own mode (or 640x480, with modeSwitch)

@@ -12,7 +12,7 @@
 #endif
 #include <string>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/platform_internal.h"

@@ -1,8 +1,9 @@
 // cloth.cpp - sheets, letter tiles and the finale's lamp, drawn from particles.
 #include "render/cloth.h"
 
-#include "app/timeline.h"
+#include "show/show_flags.h"
 #include "image/glyphs.h"
+#include "render/letter_tiles.h"
 #include "physics/bodies.h"
 #include "physics/drivers.h"
 #include "physics/simulation.h"
@@ -190,7 +191,7 @@ void drawLamp(Particle* head, GLuint texture) {
         f.edges[16 + i][0] = i;
         f.edges[16 + i][1] = 8 + i;
     }
-    if (timeline.flashFlag) drawGlow();
+    if (showFlags.flashFlag) drawGlow();
 }
 
 // The slab, then per stand segment its cord and the lamp.

@@ -175,7 +175,7 @@ TEST_F(ClothGrid, EveryVariantLeavesTexturingOffCullingOnAndRecordsItself) {
     glMatrixMode(GL_MODELVIEW);
     TexturePair pairs[17] = {};
     GLuint names[9] = {};
-    timeline.flashFlag = 1;
+    showFlags.flashFlag = 1;
     for (int variant : {1, 2, 3, 4, 5, 7}) {
         glEnable(GL_TEXTURE_2D);
         glDisable(GL_CULL_FACE);

@@ -12,6 +12,7 @@
 #include "app/show_textures.h"
 #include "cloth_test_util.h"
 #include "image/glyphs.h"
+#include "render/letter_tiles.h"
 #include "math/random.h"
 #include "physics/bodies.h"
 #include "physics/simulation.h"

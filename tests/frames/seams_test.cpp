@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/timeline.h"
 #include "frames.h"
 #include "landscape/landscape.h"
@@ -111,7 +111,7 @@ Vec3 hangingMirrorCentre(uint32_t ms) {
     resetShowPhysics();
     resetShowRand();
     resetLandscape();
-    timeline.bodyScenesStarted = 0;
+    showFlags.bodyScenesStarted = 0;
     buildLandscape();
     buildSecondLandscape();
     buildShowBodies();
@@ -121,7 +121,7 @@ Vec3 hangingMirrorCentre(uint32_t ms) {
         if (e < 25000) {
             stepIntroCloth();
         } else if (e >= 70000 && e < 97740) {
-            timeline.bodyScenesStarted = 1;
+            showFlags.bodyScenesStarted = 1;
             stepDrivenBaubles();
         } else if (e >= 97740) {
             stepHangingBaubles();

@@ -2,7 +2,7 @@
 // lists start again at 1) and draws into its own target, never the window's.
 #include <gtest/gtest.h>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "support/offscreen_gl.h"
 
 namespace {

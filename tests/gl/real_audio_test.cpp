@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/music.h"
 #include "support/offscreen_gl.h"
 

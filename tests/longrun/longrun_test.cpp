@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/host.h"
-#include "app/show_clock.h"
+#include "show/host.h"
+#include "show/show_clock.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "landscape/landscape.h"

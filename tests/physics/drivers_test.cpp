@@ -92,7 +92,7 @@ TEST_F(PhysicsTest, DrivenBaublesBeforeTheBodyScenesOnlySpendTheClock) {
     EXPECT_EQ(stateOf(body.particles), before);
     EXPECT_EQ(drivers.swingAngle, 0.0);
     // Once the body scenes have begun, a tick moves and turns the pins.
-    timeline.bodyScenesStarted = 1;
+    showFlags.bodyScenesStarted = 1;
     FakeClock::now += 10;
     stepDrivenBaubles();
     EXPECT_NE(stateOf(body.particles), before);
@@ -112,7 +112,7 @@ TEST_F(PhysicsTest, DrivenBaublesBeforeTheBodyScenesOnlySpendTheClock) {
 
 TEST_F(PhysicsTest, SwingReversesEveryTwoHundredTicks) {
     buildShowBodies();
-    timeline.bodyScenesStarted = 1;
+    showFlags.bodyScenesStarted = 1;
     double maxAngle = 0;
     for (int i = 0; i < 201; ++i) tickDrivenBaubles();
     maxAngle = drivers.swingAngle;
@@ -250,7 +250,7 @@ TEST_F(PhysicsTest, RampKickNeedsTheFlagAndLastsTenTicks) {
     const Particle* shade = nthParticle(showBodies.finaleBody.particles, 108);
     tickFinaleBody();
     EXPECT_EQ(drivers.rampCountdown, 10);
-    timeline.rampFlag = 1;
+    showFlags.rampFlag = 1;
     tickFinaleBody();
     EXPECT_NEAR(shade->velocity.z, 0.56 * 1.2 * std::exp(9.0 / 30.0), 1e-5);
     for (int i = 0; i < 15; ++i) tickFinaleBody();

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "app/timeline.h"
 #include "math/random.h"
 #include "physics/bodies.h"
@@ -34,8 +34,8 @@ protected:
     static void resetAll() {
         resetShowPhysics();
         resetShowRand();
-        timeline.bodyScenesStarted = 0;
-        timeline.rampFlag = 0;
+        showFlags.bodyScenesStarted = 0;
+        showFlags.rampFlag = 0;
         FakeClock::install(0);
     }
 };

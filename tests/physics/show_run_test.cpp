@@ -43,7 +43,7 @@ void frame(uint32_t e) {
     } else if (e < kDrivenFrom) {
         // the landscape: no physics
     } else if (e < kHangingFrom) {
-        timeline.bodyScenesStarted = 1;
+        showFlags.bodyScenesStarted = 1;
         stepDrivenBaubles();
     } else if (e < kSingle1From) {
         stepHangingBaubles();
@@ -61,7 +61,7 @@ void frame(uint32_t e) {
         stepTablecloth();
         physics.drawKind = 4;
     } else {
-        if (e > kRampAfter && e < kRampWindowEnd) timeline.rampFlag = 1;
+        if (e > kRampAfter && e < kRampWindowEnd) showFlags.rampFlag = 1;
         stepFinaleBody();
         physics.drawKind = 3;
         if (e < kFinaleClothEnd) {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "app/show_state.h"
 #include "app/startup.h"
 #include "app/timeline.h"
@@ -41,7 +41,7 @@ struct ShowRecord {
 
 // The GL state the frame just drawn left, as the next frame is told it.
 bool leftAsTold(uint32_t elapsed) {
-    const CarriedGl told = glStateLeftBy(elapsed, timeline.finaleStart);
+    const CarriedGl told = glStateLeftBy(elapsed, showFlags.finaleStart);
     GLint frontFace = 0, env = 0;
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &env);

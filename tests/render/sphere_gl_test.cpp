@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 #include "math/random.h"
 #include "physics/bodies.h"
 #include "physics/builders/builders.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/host.h"
+#include "show/host.h"
 #include "platform/platform.h"
 
 // Opens the platform on SDL's offscreen driver with a size x size window.

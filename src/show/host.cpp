@@ -1,5 +1,5 @@
 // host.cpp - the stand-in host used until the platform layer installs its own.
-#include "app/host.h"
+#include "show/host.h"
 
 #include <cstdio>
 #include <new>

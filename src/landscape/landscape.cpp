@@ -1,5 +1,5 @@
-// landscape_build.cpp - builds the valley once at start-up: the funnel and
-// its jitter, the valley light, the trees with their curves and crowns, the
+// landscape.cpp - the valley built once at start-up: the funnel and its
+// jitter, the valley light, the trees with their curves and crowns, the
 // tree lights, the terrain normals and the landscape pictures; then the
 // second, undrawn funnel. Every random value comes from the show's one
 // sequence, in a fixed order, so the soft bodies built later see the same

@@ -1,5 +1,5 @@
 // show_clock.cpp - live or fixed-step milliseconds.
-#include "app/show_clock.h"
+#include "show/show_clock.h"
 
 ShowClockState showClock;
 
