@@ -32,11 +32,15 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
 }
 
 // Six faces from the eye: draw in the view, read back, upload in the main
-// context, face by face. Ends with the main context current.
+// context, face by face; a face nobody will see (shown[k] false) is left as
+// it was. Ends with the main context current.
 template <typename DrawScene>
 void reflectionPass(OffscreenView* view, int size, unsigned char* buffer, const Vec3& eye, SceneTextures& scene,
-                    DrawScene drawScene) {
+                    const bool* shown, DrawScene drawScene) {
+    bool uploaded = false;
     for (int k = 0; k < 6; ++k) {
+        if (shown && !shown[k]) continue;
+        uploaded = true;
         host.makeViewCurrent(view);
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
@@ -50,6 +54,9 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffer, const 
         host.makeMainCurrent();
         uploadFace(scene.slot[k], size, buffer);
     }
+    // The uploads leave the decal environment behind, and so does a pass
+    // that had nothing to upload (the main context is still current then).
+    if (!uploaded) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
 }
 
 }  // namespace
@@ -70,20 +77,21 @@ void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
     glTranslatef(-eyeX, -eyeY, -eyeZ);
 }
 
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList) {
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+                       const bool* shown) {
     const Vec3 eye = coarse[1].centre.position();
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
-    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene,
+    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
                    [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, roomList); });
 }
 
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
-                            int variant) {
+                            int variant, const bool* shown) {
     const Vec3 eye = bauble.centre.position();
     // The view's own environment picture stands in slot 7 while it draws.
     const GLuint saved = scene.slot[7];
     scene.slot[7] = offscreen.environmentTexture;
-    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene,
+    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
                    [&] { drawBodyScene(bauble, scene, roomList, variant); });
     scene.slot[7] = saved;
 }

@@ -65,12 +65,16 @@ GLuint createBaubleView();
 GLuint createEnvironmentView();
 
 // The nine-bauble scenes' pass: the room and the coarse baubles, six times
-// from the centre of the large bauble (element 1), into slots 0-5.
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList);
+// from the centre of the large bauble (element 1), into slots 0-5. With
+// shown, only the faces it marks are drawn; the other slots keep their
+// pictures. The main context is left with the decal environment either way.
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+                       const bool* shown = nullptr);
 // The single-bauble scenes' pass: the room and the cloth, six times from the
 // bauble's centre, into slots 0-5; variant 1 or 2 goes to the scene drawing.
+// shown as for renderBaubleFaces.
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
-                            int variant);
+                            int variant, const bool* shown = nullptr);
 
 // The projection of one reflection face (0..5: +z, -z, +y, -y, +x, -x)
 // looking out from eye; selects the projection matrix.
