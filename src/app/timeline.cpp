@@ -448,6 +448,9 @@ void drawScene(uint32_t elapsed) {
             }
             break;
         case SceneWindow::Pictures:
+            // The two pictures tile the whole screen over the cleared depth,
+            // so every depth test here passes: the fades' GL_EQUAL included.
+            if (skipUnseenWork) glDisable(GL_DEPTH_TEST);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
             drawTexturedQuad(-320, -272, 192, 240);
@@ -462,7 +465,11 @@ void drawScene(uint32_t elapsed) {
             closeProjection();
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
-            drawClothScene(4, textures.tablecloth, textures.glyphsA);
+            // By now the tablecloth has mostly left the screen.
+            if (skipUnseenWork && !tableclothMayShow())
+                leaveAsClothScene(4, textures.tablecloth);
+            else
+                drawClothScene(4, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.

@@ -31,32 +31,39 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-// Six faces from the eye: draw in the view, read back, upload in the main
-// context, face by face; a face nobody will see (shown[k] false) is left as
-// it was. Ends with the main context current.
+// Six faces from the eye: all drawn and read back in the view, then all
+// uploaded in the main context, so the contexts change twice a pass rather
+// than twice a face (the view draws from its own names only, so the uploads
+// cannot change what it draws). A face nobody will see (shown[k] false) is
+// left as it was. Ends with the main context current.
 template <typename DrawScene>
-void reflectionPass(OffscreenView* view, int size, unsigned char* buffer, const Vec3& eye, SceneTextures& scene,
+void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const Vec3& eye, SceneTextures& scene,
                     const bool* shown, DrawScene drawScene) {
-    bool uploaded = false;
+    const size_t faceBytes = static_cast<size_t>(size) * size * 3;
+    bool drawn[6] = {};
+    bool any = false;
     for (int k = 0; k < 6; ++k) {
         if (shown && !shown[k]) continue;
-        uploaded = true;
-        host.makeViewCurrent(view);
+        if (!any) host.makeViewCurrent(view);
+        drawn[k] = any = true;
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         drawScene();
-        glFlush();
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffer);
-        host.makeMainCurrent();
-        uploadFace(scene.slot[k], size, buffer);
+        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
     }
-    // The uploads leave the decal environment behind, and so does a pass
-    // that had nothing to upload (the main context is still current then).
-    if (!uploaded) glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    if (!any) {
+        // The uploads leave the decal environment behind; so does a pass
+        // with nothing to upload (the main context is still current).
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+        return;
+    }
+    host.makeMainCurrent();
+    for (int k = 0; k < 6; ++k)
+        if (drawn[k]) uploadFace(scene.slot[k], size, buffers + k * faceBytes);
 }
 
 }  // namespace

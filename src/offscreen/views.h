@@ -46,9 +46,9 @@ struct OffscreenState {
     GLuint mainRoomListB = 0;
     // The main context's unpacking is set up by the first reflection upload.
     bool uploadUnpackSet = false;
-    // Read-back pictures, one per pass size, overwritten by every face.
-    unsigned char baubleFace[kBaubleViewSize * kBaubleViewSize * 3] = {};
-    unsigned char environmentFace[kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};
+    // Read-back pictures of the six faces, per pass size, overwritten by every pass.
+    unsigned char baubleFace[6 * kBaubleViewSize * kBaubleViewSize * 3] = {};
+    unsigned char environmentFace[6 * kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};
 };
 extern OffscreenState offscreen;
 
