@@ -15,11 +15,11 @@
 #include "offscreen/views.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
+#include "render/shortcuts.h"
 #include "render/sphere.h"
 
 TimelineState timeline;
 PresentHook beforePresent = nullptr;
-bool skipUnseenWork = true;
 
 namespace {
 
@@ -302,7 +302,7 @@ void drawCamera(uint32_t elapsed) {
 void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
     GLint frontFace = 0;
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
-    if (!skipUnseenWork || !cullingOn || frontFace != GL_CW) {
+    if (!drawingShortcuts || !cullingOn || frontFace != GL_CW) {
         for (int f = 0; f < 6; ++f) shown[f] = true;
         return;
     }
@@ -316,7 +316,7 @@ void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
 void reflectBaubleScene(BaubleScene scene) {
     bool shown[6];
     facesSeen(spheres.detailed[1], glIsEnabled(GL_CULL_FACE) != GL_FALSE, shown);
-    if (skipUnseenWork && !largeBaubleDrawn(scene))
+    if (drawingShortcuts && !largeBaubleDrawn(scene))
         for (bool& f : shown) f = false;
     renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList, shown);
 }
@@ -450,7 +450,7 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::Pictures:
             // The two pictures tile the whole screen over the cleared depth,
             // so every depth test here passes: the fades' GL_EQUAL included.
-            if (skipUnseenWork) glDisable(GL_DEPTH_TEST);
+            if (drawingShortcuts) glDisable(GL_DEPTH_TEST);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
             drawTexturedQuad(-320, -272, 192, 240);
@@ -466,7 +466,7 @@ void drawScene(uint32_t elapsed) {
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
             // By now the tablecloth has mostly left the screen.
-            if (skipUnseenWork && !tableclothMayShow())
+            if (drawingShortcuts && !tableclothMayShow())
                 leaveAsClothScene(4, textures.tablecloth);
             else
                 drawClothScene(4, textures.tablecloth, textures.glyphsA);

@@ -99,8 +99,3 @@ void renderFrame();
 // milliseconds: the recorder and the screenshot writer read pixels here.
 using PresentHook = void (*)(uint32_t elapsed);
 extern PresentHook beforePresent;
-
-// Drawing skips work whose result no pixel shows (reflection pictures that
-// no visible face samples, geometry wholly off the screen). Cleared, every
-// frame draws all of it: the tests compare the two.
-extern bool skipUnseenWork;

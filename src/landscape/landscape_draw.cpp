@@ -118,10 +118,10 @@ void lightTerrain() {
     for (Vertex& v : landscape.terrain) lightVertex(v, landscape.landscapeLights, kLandscapeLights);
 }
 
-void emitTerrainStrips() {
-    // Arrays instead of one call per attribute: the same vertices, sent with
-    // a fraction of the calls.
-    packTerrainStrips();
+namespace {
+
+// Sends the strips as last packed.
+void sendTerrainStrips() {
     const StripVertex* base = &landscape.strips[0][0];
     const GLsizei stride = sizeof(StripVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -134,6 +134,15 @@ void emitTerrainStrips() {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace
+
+void emitTerrainStrips() {
+    // Arrays instead of one call per attribute: the same vertices, sent with
+    // a fraction of the calls.
+    packTerrainStrips();
+    sendTerrainStrips();
 }
 
 void drawTerrainPasses() {
@@ -150,7 +159,7 @@ void drawTerrainPasses() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glDepthFunc(GL_EQUAL);
-    emitTerrainStrips();
+    sendTerrainStrips();  // the same colours, packed once
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
 
@@ -158,7 +167,7 @@ void drawTerrainPasses() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glDepthFunc(GL_EQUAL);
-    emitTerrainStrips();
+    sendTerrainStrips();  // the same colours, packed once
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
 }
