@@ -43,6 +43,16 @@ bool openShow() {
         std::fprintf(stderr, "no offscreen GL context: %s\n", error.c_str());
         return false;
     }
+    // What the context was given: the figures below depend on it.
+    GLint depth = 0, stencil = 0, samples = 0, alpha = 0;
+    glGetIntegerv(GL_DEPTH_BITS, &depth);
+    glGetIntegerv(GL_STENCIL_BITS, &stencil);
+    glGetIntegerv(GL_SAMPLES, &samples);
+    glGetIntegerv(GL_ALPHA_BITS, &alpha);
+    const char* threads = getenv("LP_NUM_THREADS");
+    std::fprintf(stderr, "%s; depth %d, stencil %d, alpha %d, samples %d, LP_NUM_THREADS %s\n",
+                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)), depth, stencil, alpha, samples,
+                 threads ? threads : "unset");
     useFixedClock(kShowRate, 0);
     loadShow();
     startPlayer();

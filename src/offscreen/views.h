@@ -37,6 +37,8 @@ struct OffscreenState {
     GLuint identitySurfaceNames[52] = {};
     GLuint identityPatchList = 0;         // the room over each identity set
     GLuint identitySurfaceList = 0;
+    GLuint identityJointNames[52] = {};   // both identities in one RGBA set
+    GLuint identityJointList = 0;
     GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
     GLuint baubleRoomList = 0;      // first lighting, in the bauble view
     GLuint environmentRoomList = 0; // second lighting, in the environment view
