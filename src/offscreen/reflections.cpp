@@ -46,6 +46,7 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const
         if (shown && !shown[k]) continue;
         if (!any) host.makeViewCurrent(view);
         drawn[k] = any = true;
+        ++offscreen.facesRendered;
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);

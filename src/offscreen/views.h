@@ -46,6 +46,8 @@ struct OffscreenState {
     // second lighting (light maps B).
     GLuint mainRoomListA = 0;
     GLuint mainRoomListB = 0;
+    // Reflection faces rendered so far, for the tests and the benchmarks.
+    uint64_t facesRendered = 0;
     // The main context's unpacking is set up by the first reflection upload.
     bool uploadUnpackSet = false;
     // Read-back pictures of the six faces, per pass size, overwritten by every pass.
