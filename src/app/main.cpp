@@ -128,9 +128,9 @@ int runLive(double startSeconds) {
         host.seekMusic(showFrameMs(first) / 1000.0);
     }
     beforePresent = liveOverlay;
-    // A slow frame is made up by advancing unseen, up to half a second.
-    Pacer pacer;
-    pacer.maxBurst = static_cast<int>(kShowRate / 2);
+    // A slow frame is made up by advancing unseen, so the picture keeps up
+    // with the music.
+    Pacer pacer = livePacer();
     startPacing(pacer, platformSeconds());
     bool redraw = false;           // draw the frame at hand again (paused)
     int64_t seekTarget = -1;       // ms to jump to before the next frame

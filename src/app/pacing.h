@@ -15,6 +15,11 @@ struct Pacer {
     int maxBurst = 4;       // a long stall is not made up all at once
 };
 
+// The live show's pacer. The music plays on through a slow frame, however
+// slow, so the picture makes up every frame it missed: advancing unseen
+// costs a few hundredths of a millisecond a frame, a ten-second stall well
+// under a frame's time to catch up.
+Pacer livePacer();
 // Starts pacing at time now (seconds).
 void startPacing(Pacer& pacer, double now);
 // Show frames due at time now; 0 means wait. Marks them as done.

@@ -14,6 +14,7 @@
 #include "offscreen/radiosity.h"
 #include "offscreen/views.h"
 #include "physics/builders/builders.h"
+#include "render/shortcuts.h"
 #include "render/sphere.h"
 
 void loadShow() {
@@ -59,7 +60,10 @@ void loadShow() {
     buildGatherWeights();
     GLuint surfaceIdentityList = 0;
     const GLuint patchIdentityList = createIdentityView(&surfaceIdentityList);
-    captureIdentities(offscreen.identityView, patchIdentityList, surfaceIdentityList);
+    if (drawingShortcuts)
+        captureJointIdentities(offscreen.identityView, offscreen.identityJointList);
+    else
+        captureIdentities(offscreen.identityView, patchIdentityList, surfaceIdentityList);
     for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
     loadPatchTextures(textures.roomMapsA);
     offscreen.mainRoomListA = compileRoomList(textures.roomMapsA, RoomTexCoords::LightMap);

@@ -15,6 +15,7 @@
 #include "offscreen/views.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
+#include "render/shortcuts.h"
 #include "render/sphere.h"
 
 TimelineState timeline;
@@ -295,6 +296,42 @@ void drawCamera(uint32_t elapsed) {
     }
 }
 
+// The faces of a bauble drawn with the path camera that can show a pixel:
+// the camera stands at minus the path's translation. With culling off or
+// the other winding in front, every face may show.
+void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
+    GLint frontFace = 0;
+    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    if (!drawingShortcuts || !cullingOn || frontFace != GL_CW) {
+        for (int f = 0; f < 6; ++f) shown[f] = true;
+        return;
+    }
+    const Vertex& v = timeline.cameraVertex;
+    facesTowards(bauble, Vec3(-v.pos[0], -v.pos[1], -v.pos[2]), shown);
+}
+
+// The reflection of a nine-bauble scene, for the faces of the large bauble
+// that show; in the driven-strings scene the standing ball is not drawn at
+// all, and no face shows.
+void reflectBaubleScene(BaubleScene scene) {
+    bool shown[6];
+    facesSeen(spheres.detailed[1], glIsEnabled(GL_CULL_FACE) != GL_FALSE, shown);
+    if (drawingShortcuts && !largeBaubleDrawn(scene))
+        for (bool& f : shown) f = false;
+    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList, shown);
+}
+
+// The reflection of a single-bauble scene: the cloth drawn before the
+// bauble always leaves culling on.
+void reflectSingleBauble(SphereMesh& bauble, int variant) {
+    bool shown[6];
+    standAtFrameEnd(bauble);
+    facesSeen(bauble, true, shown);
+    standAtFrameStart(bauble);
+    renderEnvironmentFaces(offscreen.environmentView, bauble, textures.scene, offscreen.environmentRoomList, variant,
+                           shown);
+}
+
 void modelviewIdentity() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -378,26 +415,24 @@ void drawScene(uint32_t elapsed) {
             break;
         case SceneWindow::DrivenStrings:
             lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
-            renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+            reflectBaubleScene(BaubleScene::DrivenStrings);
             drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::HangingBauble:
             lightBaubleScene(BaubleScene::HangingBauble, t.cameraVertex, spheres.detailed, spheres.coarse);
-            renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+            reflectBaubleScene(BaubleScene::HangingBauble);
             drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, offscreen.mainRoomListA);
             break;
         case SceneWindow::SingleBauble1:
             // The reflection is taken where the bauble stood before this frame's step.
             standAtFrameStart(spheres.largeBauble);
-            renderEnvironmentFaces(offscreen.environmentView, spheres.largeBauble, textures.scene,
-                                   offscreen.environmentRoomList, 1);
+            reflectSingleBauble(spheres.largeBauble, 1);
             standAtFrameEnd(spheres.largeBauble);
             drawBodyScene(spheres.largeBauble, textures.scene, offscreen.mainRoomListB, 1);
             break;
         case SceneWindow::SingleBauble2:
             standAtFrameStart(spheres.middleBauble);
-            renderEnvironmentFaces(offscreen.environmentView, spheres.middleBauble, textures.scene,
-                                   offscreen.environmentRoomList, 2);
+            reflectSingleBauble(spheres.middleBauble, 2);
             standAtFrameEnd(spheres.middleBauble);
             drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 2);
             if (elapsed > 185000) {
@@ -413,6 +448,9 @@ void drawScene(uint32_t elapsed) {
             }
             break;
         case SceneWindow::Pictures:
+            // The two pictures tile the whole screen over the cleared depth,
+            // so every depth test here passes: the fades' GL_EQUAL included.
+            if (drawingShortcuts) glDisable(GL_DEPTH_TEST);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
             drawTexturedQuad(-320, -272, 192, 240);
@@ -427,7 +465,11 @@ void drawScene(uint32_t elapsed) {
             closeProjection();
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
-            drawClothScene(4, textures.tablecloth, textures.glyphsA);
+            // By now the tablecloth has mostly left the screen.
+            if (drawingShortcuts && !tableclothMayShow())
+                leaveAsClothScene(4, textures.tablecloth);
+            else
+                drawClothScene(4, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.

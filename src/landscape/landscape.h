@@ -93,6 +93,8 @@ void drawLandscape();
 void drawStormBackdrop();
 // Every trunk as a shaded line and every crown as eight triangles.
 void drawTrees();
+// The same pass for the even, swaying trees only.
+void drawSwayingTrees();
 // Moves the even trees and their lights to phase x; rebuilds their curves and crowns.
 void swayTrees(float x);
 // Puts the even trees back as built (lights stay where they are).

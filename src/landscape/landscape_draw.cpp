@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "render/shortcuts.h"
+
 namespace {
 
 // The eight crown triangles over the six crown corners.
@@ -64,26 +66,46 @@ void drawStormBackdrop() {
     glDisable(GL_TEXTURE_2D);
 }
 
-void drawTrees() {
-    for (const LandscapeTree& tree : landscape.trees) {
-        // Dark green-blue at the ground to light cyan at the top; 51 points.
-        glBegin(GL_LINE_STRIP);
-        int n = 0;
-        for (float t = 0.0f; t < 1.0f && n < kTrunkPoints; t += 0.02f, ++n) {
-            glColor3f(0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f);
-            glVertex3fv(tree.trunkPoints[n]);  // the curve at t, sampled when it was built
-        }
-        glEnd();
+namespace {
 
-        glBegin(GL_TRIANGLES);
-        for (const auto& tri : kCrownTriangles) {
-            for (int v : tri) {
-                glColor3f(0.2f, tree.restCrown[v].colour[1], tree.restCrown[v].colour[2]);
-                glVertex3fv(tree.crown[v].pos);
-            }
-        }
-        glEnd();
+void drawTree(const LandscapeTree& tree) {
+    // Dark green-blue at the ground to light cyan at the top; 51 points.
+    glBegin(GL_LINE_STRIP);
+    int n = 0;
+    for (float t = 0.0f; t < 1.0f && n < kTrunkPoints; t += 0.02f, ++n) {
+        glColor3f(0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f);
+        glVertex3fv(tree.trunkPoints[n]);  // the curve at t, sampled when it was built
     }
+    glEnd();
+
+    glBegin(GL_TRIANGLES);
+    for (const auto& tri : kCrownTriangles) {
+        for (int v : tri) {
+            glColor3f(0.2f, tree.restCrown[v].colour[1], tree.restCrown[v].colour[2]);
+            glVertex3fv(tree.crown[v].pos);
+        }
+    }
+    glEnd();
+}
+
+// True when drawing a fragment again, at the depth it had, cannot change
+// the frame: a strict depth test that writes depth, no blending.
+bool repeatsAreHidden() {
+    GLint func = 0;
+    GLboolean mask = GL_FALSE;
+    glGetIntegerv(GL_DEPTH_FUNC, &func);
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
+    return glIsEnabled(GL_DEPTH_TEST) && func == GL_LESS && mask && !glIsEnabled(GL_BLEND);
+}
+
+}  // namespace
+
+void drawTrees() {
+    for (const LandscapeTree& tree : landscape.trees) drawTree(tree);
+}
+
+void drawSwayingTrees() {
+    for (int k = 0; k < kLandscapeTrees; k += 2) drawTree(landscape.trees[k]);
 }
 
 void swayTrees(float x) {
@@ -118,10 +140,10 @@ void lightTerrain() {
     for (Vertex& v : landscape.terrain) lightVertex(v, landscape.landscapeLights, kLandscapeLights);
 }
 
-void emitTerrainStrips() {
-    // Arrays instead of one call per attribute: the same vertices, sent with
-    // a fraction of the calls.
-    packTerrainStrips();
+namespace {
+
+// Sends the strips as last packed.
+void sendTerrainStrips() {
     const StripVertex* base = &landscape.strips[0][0];
     const GLsizei stride = sizeof(StripVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -134,6 +156,15 @@ void emitTerrainStrips() {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+}  // namespace
+
+void emitTerrainStrips() {
+    // Arrays instead of one call per attribute: the same vertices, sent with
+    // a fraction of the calls.
+    packTerrainStrips();
+    sendTerrainStrips();
 }
 
 void drawTerrainPasses() {
@@ -150,7 +181,7 @@ void drawTerrainPasses() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glDepthFunc(GL_EQUAL);
-    emitTerrainStrips();
+    sendTerrainStrips();  // the same colours, packed once
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
 
@@ -158,7 +189,7 @@ void drawTerrainPasses() {
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glDepthFunc(GL_EQUAL);
-    emitTerrainStrips();
+    sendTerrainStrips();  // the same colours, packed once
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
 }
@@ -194,10 +225,17 @@ void drawLandscape() {
         swayTrees(L.swayAtStart);
     }
     glDisable(GL_TEXTURE_2D);
+    const bool firstPassCulled = glIsEnabled(GL_CULL_FACE);  // the backdrop leaves it off
     drawTrees();
     swayTrees(L.swayPhase);
     glDisable(GL_CULL_FACE);
-    drawTrees();
+    // An odd tree never sways: its second drawing sends the very fragments
+    // of its first, at the same depths, and under a strict depth test every
+    // one of them fails (the depth there can only have come closer since).
+    if (drawingShortcuts && !firstPassCulled && repeatsAreHidden())
+        drawSwayingTrees();
+    else
+        drawTrees();
 
     drawTerrainStrips();
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "offscreen/views.h"
 #include "show/host.h"
 
 RadiosityState radiosity;
@@ -90,6 +91,70 @@ void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GL
             glFlush();
         }
     }
+    host.makeMainCurrent();
+    indexSurfaceBytes();
+}
+
+void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityList) {
+    constexpr int kRing = 32;
+    host.makeViewCurrent(identityView);
+    GLint viewFramebuffer = 0;
+    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &viewFramebuffer);
+    // Targets made like the view's own: RGBA8 colour, 16-bit depth.
+    GLuint framebuffers[kRing], colour[kRing], depth[kRing];
+    glGenFramebuffers(kRing, framebuffers);
+    glGenRenderbuffers(kRing, colour);
+    glGenRenderbuffers(kRing, depth);
+    for (int i = 0; i < kRing; ++i) {
+        glBindRenderbuffer(GL_RENDERBUFFER, colour[i]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, kIdentityViewSize, kIdentityViewSize);
+        glBindRenderbuffer(GL_RENDERBUFFER, depth[i]);
+        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, kIdentityViewSize, kIdentityViewSize);
+        glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[i]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour[i]);
+        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depth[i]);
+        glDrawBuffer(GL_COLOR_ATTACHMENT0);
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
+    }
+    glClearColor(0, 0, 0, 0);
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+
+    RadiosityPatch* pending[kRing];
+    int count = 0;
+    uint8_t rgba[kCapturePixels * 4];
+    auto readRing = [&] {
+        for (int i = 0; i < count; ++i) {
+            glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[i]);
+            glReadPixels(0, 0, kIdentityViewSize, kIdentityViewSize, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+            RadiosityPatch& patch = *pending[i];
+            patch.identity = std::make_unique<uint32_t[]>(kCapturePixels);
+            for (int j = 0; j < kCapturePixels; ++j) {
+                const uint8_t* p = rgba + j * 4;
+                patch.identity[j] = (static_cast<uint32_t>(p[3]) << 24) | (static_cast<uint32_t>(p[0]) << 16) |
+                                    (static_cast<uint32_t>(p[1]) << 8) | p[2];
+            }
+        }
+        count = 0;
+    };
+    for (RadiositySurface* s = room.head; s; s = s->next) {
+        for (uint32_t p = 0; p < s->patchCount; ++p) {
+            RadiosityPatch& patch = s->patches[p];
+            glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[count]);
+            glMatrixMode(GL_PROJECTION);
+            glLoadIdentity();
+            gluPerspective(160, 1, 0.0001, 40);
+            lookAlong(patch.normal);
+            glTranslatef(-patch.position.x, -patch.position.y, -patch.position.z);
+            capturePass(jointIdentityList);
+            pending[count++] = &patch;
+            if (count == kRing) readRing();
+        }
+    }
+    readRing();
+    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(viewFramebuffer));
+    glDeleteFramebuffers(kRing, framebuffers);
+    glDeleteRenderbuffers(kRing, colour);
+    glDeleteRenderbuffers(kRing, depth);
     host.makeMainCurrent();
     indexSurfaceBytes();
 }

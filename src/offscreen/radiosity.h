@@ -45,6 +45,12 @@ void buildGatherWeights();
 // identities) in the identity view and keeps each patch's picture. Makes the
 // view current first and the main context current at the end.
 void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GLuint surfaceIdentityList);
+// The same pictures, each patch's in one capture over the joint identities
+// (the room list of uploadJointIdentities), into a ring of targets of the
+// view's size read back a ring at a time, so the rasterizer works on one
+// while the next are drawn. Makes the view current first and the main
+// context current at the end.
+void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityList);
 
 // One round of light exchange over all patches; every patch reads only the
 // previous round's radiosities.

@@ -207,6 +207,31 @@ void buildRadiosityRoom(const GLuint patchIdentityNames[52], const GLuint surfac
     }
 }
 
+void uploadJointIdentities(const GLuint names[52]) {
+    uint8_t texels[kMaxSurfacePatches * 4];
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    int k = 1;
+    for (RadiositySurface* s = room.head; s && k <= kRoomSurfaces; s = s->next, ++k) {
+        for (uint32_t p = 0; p < s->patchCount && p < kMaxSurfacePatches; ++p) {
+            const uint32_t number = p + 1;
+            texels[p * 4] = static_cast<uint8_t>(number >> 16);
+            texels[p * 4 + 1] = static_cast<uint8_t>(number >> 8);
+            texels[p * 4 + 2] = static_cast<uint8_t>(number);
+            texels[p * 4 + 3] = static_cast<uint8_t>(k + 1);
+        }
+        glBindTexture(GL_TEXTURE_2D, names[k - 1]);
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, s->columns, s->rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    }
+}
+
 void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords) {
     float s0 = 0, s1 = 1, t0 = 0, t1 = 1;
     // Light maps are drawn a quarter texel inside so the linear filter never

@@ -80,6 +80,10 @@ RadiositySurface* surfaceByNumber(int n);
 // Appends the 52 surfaces and fills the two identity texture sets (the
 // current context's names): patch numbers in RGB, surface numbers + 1 in red.
 void buildRadiosityRoom(const GLuint patchIdentityNames[52], const GLuint surfaceIdentityNames[52]);
+// Fills 52 RGBA textures that carry both identities at once: the patch
+// identity in red, green and blue, the surface identity's red in alpha. One
+// capture over them shows what the two captures over the two sets show.
+void uploadJointIdentities(const GLuint names[52]);
 
 // Sends one surface as a quad, clockwise seen from inside the room, with
 // the texture coordinates of the given kind (surfaceNumber picks the inset).

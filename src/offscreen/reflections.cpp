@@ -31,25 +31,40 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-// Six faces from the eye: draw in the view, read back, upload in the main
-// context, face by face. Ends with the main context current.
+// Six faces from the eye: all drawn and read back in the view, then all
+// uploaded in the main context, so the contexts change twice a pass rather
+// than twice a face (the view draws from its own names only, so the uploads
+// cannot change what it draws). A face nobody will see (shown[k] false) is
+// left as it was. Ends with the main context current.
 template <typename DrawScene>
-void reflectionPass(OffscreenView* view, int size, unsigned char* buffer, const Vec3& eye, SceneTextures& scene,
-                    DrawScene drawScene) {
+void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const Vec3& eye, SceneTextures& scene,
+                    const bool* shown, DrawScene drawScene) {
+    const size_t faceBytes = static_cast<size_t>(size) * size * 3;
+    bool drawn[6] = {};
+    bool any = false;
     for (int k = 0; k < 6; ++k) {
-        host.makeViewCurrent(view);
+        if (shown && !shown[k]) continue;
+        if (!any) host.makeViewCurrent(view);
+        drawn[k] = any = true;
+        ++offscreen.facesRendered;
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         drawScene();
-        glFlush();
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
-        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffer);
-        host.makeMainCurrent();
-        uploadFace(scene.slot[k], size, buffer);
+        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
     }
+    if (!any) {
+        // The uploads leave the decal environment behind; so does a pass
+        // with nothing to upload (the main context is still current).
+        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+        return;
+    }
+    host.makeMainCurrent();
+    for (int k = 0; k < 6; ++k)
+        if (drawn[k]) uploadFace(scene.slot[k], size, buffers + k * faceBytes);
 }
 
 }  // namespace
@@ -70,20 +85,21 @@ void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
     glTranslatef(-eyeX, -eyeY, -eyeZ);
 }
 
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList) {
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+                       const bool* shown) {
     const Vec3 eye = coarse[1].centre.position();
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
-    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene,
+    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
                    [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, roomList); });
 }
 
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
-                            int variant) {
+                            int variant, const bool* shown) {
     const Vec3 eye = bauble.centre.position();
     // The view's own environment picture stands in slot 7 while it draws.
     const GLuint saved = scene.slot[7];
     scene.slot[7] = offscreen.environmentTexture;
-    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene,
+    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
                    [&] { drawBodyScene(bauble, scene, roomList, variant); });
     scene.slot[7] = saved;
 }

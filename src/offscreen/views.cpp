@@ -51,6 +51,9 @@ GLuint createIdentityView(GLuint* surfaceIdentityList) {
     buildRadiosityRoom(o.identityPatchNames, o.identitySurfaceNames);
     o.identityPatchList = compileRoomList(o.identityPatchNames, RoomTexCoords::Identity);
     o.identitySurfaceList = compileRoomList(o.identitySurfaceNames, RoomTexCoords::Identity);
+    glGenTextures(kRoomSurfaces, o.identityJointNames);
+    uploadJointIdentities(o.identityJointNames);
+    o.identityJointList = compileRoomList(o.identityJointNames, RoomTexCoords::Identity);
     finishView(kIdentityViewSize);
     // Each pixel must hold exactly one texel's identity.
     glShadeModel(GL_FLAT);

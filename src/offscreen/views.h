@@ -37,6 +37,8 @@ struct OffscreenState {
     GLuint identitySurfaceNames[52] = {};
     GLuint identityPatchList = 0;         // the room over each identity set
     GLuint identitySurfaceList = 0;
+    GLuint identityJointNames[52] = {};   // both identities in one RGBA set
+    GLuint identityJointList = 0;
     GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
     GLuint baubleRoomList = 0;      // first lighting, in the bauble view
     GLuint environmentRoomList = 0; // second lighting, in the environment view
@@ -44,11 +46,13 @@ struct OffscreenState {
     // second lighting (light maps B).
     GLuint mainRoomListA = 0;
     GLuint mainRoomListB = 0;
+    // Reflection faces rendered so far, for the tests and the benchmarks.
+    uint64_t facesRendered = 0;
     // The main context's unpacking is set up by the first reflection upload.
     bool uploadUnpackSet = false;
-    // Read-back pictures, one per pass size, overwritten by every face.
-    unsigned char baubleFace[kBaubleViewSize * kBaubleViewSize * 3] = {};
-    unsigned char environmentFace[kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};
+    // Read-back pictures of the six faces, per pass size, overwritten by every pass.
+    unsigned char baubleFace[6 * kBaubleViewSize * kBaubleViewSize * 3] = {};
+    unsigned char environmentFace[6 * kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};
 };
 extern OffscreenState offscreen;
 
@@ -65,12 +69,16 @@ GLuint createBaubleView();
 GLuint createEnvironmentView();
 
 // The nine-bauble scenes' pass: the room and the coarse baubles, six times
-// from the centre of the large bauble (element 1), into slots 0-5.
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList);
+// from the centre of the large bauble (element 1), into slots 0-5. With
+// shown, only the faces it marks are drawn; the other slots keep their
+// pictures. The main context is left with the decal environment either way.
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+                       const bool* shown = nullptr);
 // The single-bauble scenes' pass: the room and the cloth, six times from the
 // bauble's centre, into slots 0-5; variant 1 or 2 goes to the scene drawing.
+// shown as for renderBaubleFaces.
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
-                            int variant);
+                            int variant, const bool* shown = nullptr);
 
 // The projection of one reflection face (0..5: +z, -z, +y, -y, +x, -x)
 // looking out from eye; selects the projection matrix.

@@ -50,6 +50,13 @@ void stepCloth(ClothBody body);
 // The cloth drawing twice: plain, then with texture multiplied onto it.
 // Leaves blending and texturing off and the depth function at GL_LESS.
 void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs);
+// True unless every particle of the tablecloth's two halves lies beyond one
+// side of the current projection and modelview: then neither of its passes
+// can touch a pixel.
+bool tableclothMayShow();
+// What drawClothScene leaves behind (texturing and blending off, culling
+// on, depth GL_LESS, the texture bound), for a frame that skips it.
+void leaveAsClothScene(int32_t variant, GLuint texture);
 
 // --- pieces of the drawing, for the tests ---
 

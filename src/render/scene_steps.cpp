@@ -119,6 +119,17 @@ void advanceSingleBauble(SingleBauble scene, SphereMesh& sphere) {
 // The finale body moves by its driver alone; its drawing lights it.
 void stepFinaleBodyScene() { stepFinaleBody(); }
 
+bool largeBaubleDrawn(BaubleScene scene) {
+    // The element count runs over the active colliders, as the drawing does.
+    int k = 0;
+    for (const Collider* c = baubleBody(scene).colliders; c && k < kSphereArray; c = c->next) {
+        if (!(c->flags & CF_ACTIVE)) continue;
+        if (k == 1) return c->particle != nullptr;
+        ++k;
+    }
+    return false;
+}
+
 // Room, lit baubles, textures added where the baubles already are, strings.
 void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList) {
     const SoftBody& body = baubleBody(scene);

@@ -54,6 +54,9 @@ void advanceSingleBauble(SingleBauble scene, SphereMesh& sphere);
 // Update of the finale body: its driver and nothing else.
 void stepFinaleBodyScene();
 
+// True when the scene's large bauble (element 1) is drawn: its ball follows
+// a particle. The driven-strings scene's standing ball does not.
+bool largeBaubleDrawn(BaubleScene scene);
 // Draw: the room (0 for none), lit baubles, their textures added, strings.
 void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList);
 // Draw: the room, the cloth of the variant (1, 2 or 3) with the environment

@@ -285,6 +285,57 @@ void drawSphereWithTextures(SphereMesh& s, const GLuint* textures) {
     drawSphereTextured(s);
 }
 
+namespace {
+// True when triangle (a, b, c), as GL receives it, is clockwise seen from eye
+// or too close to edge-on to tell; in double, with a margin far above the
+// rounding of the vertices and the transform.
+bool mayFaceEye(const Vertex& a, const Vertex& b, const Vertex& c, const double eye[3]) {
+    double u[3], v[3], w[3];
+    for (int q = 0; q < 3; ++q) {
+        u[q] = double(b.pos[q]) - a.pos[q];
+        v[q] = double(c.pos[q]) - a.pos[q];
+        w[q] = eye[q] - a.pos[q];
+    }
+    const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+    const double side = n[0] * w[0] + n[1] * w[1] + n[2] * w[2];
+    const double scale = std::sqrt((n[0] * n[0] + n[1] * n[1] + n[2] * n[2]) * (w[0] * w[0] + w[1] * w[1] + w[2] * w[2]));
+    // Counter-clockwise from the eye (side > 0) is a back face.
+    return !(side > 1e-3 * scale && scale > 0.0);
+}
+}  // namespace
+
+void facesTowards(const SphereMesh& s, const Vec3& eye, bool shown[6]) {
+    const double e[3] = {eye.x, eye.y, eye.z};
+    for (int f = 0; f < 6; ++f) shown[f] = false;
+    if (!drawable(s)) return;
+    const int32_t n = s.n;
+    const Vertex* w = s.world.data();
+    for (int32_t f = 0; f < 6; ++f) {
+        // The strips exactly as sendFace sends them.
+        const bool lowerFirst = (f == 1 || f == 2 || f == 4);
+        for (int32_t r = f * n; r <= f * n + n - 2 && !shown[f]; ++r) {
+            const Vertex* strip[2 * 64];
+            int32_t count = 0;
+            for (int32_t j = 0; j < n && count + 2 <= 128; ++j) {
+                const Vertex* upper = &w[r * n + j];
+                const Vertex* lower = &w[(r + 1) * n + j];
+                strip[count++] = lowerFirst ? lower : upper;
+                strip[count++] = lowerFirst ? upper : lower;
+            }
+            if (n > 64) {
+                shown[f] = true;  // too fine to check here; drawn as always
+                break;
+            }
+            for (int32_t t = 0; t + 2 < count && !shown[f]; ++t) {
+                // A strip's odd triangles are wound the other way round.
+                const Vertex& a = *strip[t % 2 ? t + 1 : t];
+                const Vertex& b = *strip[t % 2 ? t : t + 1];
+                if (mayFaceEye(a, b, *strip[t + 2], e)) shown[f] = true;
+            }
+        }
+    }
+}
+
 // One line per string, from its upper end to the centre of its bauble.
 void drawStrings(const SphereMesh* array, const Spring* springs) {
     if (!springs) return;

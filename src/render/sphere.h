@@ -83,6 +83,11 @@ void drawSpheresLit(const SphereMesh* array, const Collider* colliders);
 void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLuint* textures);
 // Puts textures[0..5] on the six faces of s and draws its texture pass.
 void drawSphereWithTextures(SphereMesh& s, const GLuint* textures);
+// Which faces of s can put a pixel on screen when drawn with clockwise front
+// faces culled, seen from eye: a face whose every triangle is clearly turned
+// away is culled whole, and its texture is never sampled. Triangles seen
+// edge-on, and the degenerate ones, count as seen.
+void facesTowards(const SphereMesh& s, const Vec3& eye, bool shown[6]);
 // The strings of a bauble scene: the m-th spring after the head hangs sphere
 // m / 2, drawn from its upper end (black) to the sphere's centre (pale red).
 void drawStrings(const SphereMesh* array, const Spring* springs);

@@ -245,4 +245,60 @@ TEST(Lighting, LightMapsClampInThePatchAndTruncateToBytes) {
     EXPECT_EQ(texels[15 * 3 + 1], static_cast<int>(0.33f * 255.0f));
 }
 
+// Both lightings' 52 light maps as bytes, computed from the current
+// identity pictures: four rounds each, uploaded and read back.
+std::vector<unsigned char> lightMapBytes() {
+    std::vector<unsigned char> all;
+    GLuint names[52];
+    glGenTextures(52, names);
+    for (int lighting = 0; lighting < 2; ++lighting) {
+        if (lighting == 0)
+            resetFirstLighting();
+        else
+            setSecondLighting(kSecondLampColour);
+        for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
+        loadPatchTextures(names);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        for (GLuint name : names) {
+            std::vector<unsigned char> texels(256 * 3, 0);
+            glBindTexture(GL_TEXTURE_2D, name);
+            glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
+            all.insert(all.end(), texels.begin(), texels.end());
+        }
+    }
+    glDeleteTextures(52, names);
+    return all;
+}
+
+TEST(IdentityCapture, OneJointCaptureSeesWhatThePatchAndSurfaceCapturesSee) {
+    // The start-up load takes the joint capture; the light maps it leads to
+    // must be the very bytes of the two-capture way.
+    ASSERT_TRUE(captureRoom());
+    std::vector<std::vector<uint32_t>> twoCaptures;
+    for (RadiositySurface* s = room.head; s; s = s->next)
+        for (uint32_t p = 0; p < s->patchCount; ++p)
+            twoCaptures.emplace_back(s->patches[p].identity.get(), s->patches[p].identity.get() + kCapturePixels);
+    const std::vector<unsigned char> twoCaptureMaps = lightMapBytes();
+
+    captureJointIdentities(offscreen.identityView, offscreen.identityJointList);
+    size_t k = 0, differing = 0, seen = 0;
+    for (RadiositySurface* s = room.head; s; s = s->next)
+        for (uint32_t p = 0; p < s->patchCount; ++p, ++k)
+            for (int j = 0; j < kCapturePixels; ++j) {
+                differing += s->patches[p].identity[j] != twoCaptures[k][j];
+                seen += (s->patches[p].identity[j] >> 24) >= 2;
+            }
+    EXPECT_EQ(k, 1664u);
+    EXPECT_EQ(differing, 0u) << "identity pixels that differ";
+    EXPECT_GT(seen, 1664u * 200) << "the room fills most of every picture";
+    const std::vector<unsigned char> jointMaps = lightMapBytes();
+    EXPECT_TRUE(jointMaps == twoCaptureMaps) << "light maps differ";
+    EXPECT_GT(std::count_if(jointMaps.begin(), jointMaps.end(), [](unsigned char b) { return b > 0; }), 1000);
+
+    // The other tests read the first lighting after the two-capture way.
+    captureIdentities(offscreen.identityView, roomFixture().patchList, roomFixture().surfaceList);
+    host.makeMainCurrent();
+    resetFirstLighting();
+}
+
 }  // namespace
