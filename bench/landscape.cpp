@@ -17,7 +17,8 @@
 #include "show/host.h"
 #include "landscape/landscape.h"
 #include "math/random.h"
-#include "platform/platform.h"
+#include "bench_gl.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -25,29 +26,15 @@ const int W = 640, H = 480;
 
 // Opens a 640 x 480 main context with no display and builds the valley once.
 bool openValley() {
-    static bool opened = false, ok = false;
-    if (opened) return ok;
-    opened = true;
-    setenv("SDL_VIDEODRIVER", "offscreen", 0);
-    // The pictures live in <build>/data; the landscape loads them by relative path.
-    if (access("Images/Terrain.bmp", R_OK) != 0 && access("data/Images/Terrain.bmp", R_OK) == 0)
-        if (chdir("data") != 0) std::perror("data");
-    PlatformConfig config;
-    config.mode = VideoMode::Offscreen;
-    config.width = W;
-    config.height = H;
-    config.vsync = false;
-    std::string error;
-    ok = platformInit(config, error) && platformOpenWindow(error);
-    if (!ok) {
-        std::fprintf(stderr, "no offscreen GL context: %s\n", error.c_str());
-        return false;
-    }
+    static bool built = false;
+    if (built) return true;
+    if (!openBenchGl(VideoMode::Offscreen, W, H)) return false;
+    built = true;
     host.makeMainCurrent();
     resetShowRand();
     resetLandscape();
     buildLandscape();
-    if (access("Images/Terrain.bmp", R_OK) != 0) std::fprintf(stderr, "pictures not found: terrain drawn blank\n");
+    if (access(platformAssetFile("Images/Terrain.bmp").c_str(), R_OK) != 0) std::fprintf(stderr, "pictures not found: terrain drawn blank\n");
     return true;
 }
 

@@ -2,7 +2,7 @@
 // show's own 640x480 and scaled into a 1920x1080 one, in the intro and the
 // valley; and what the scaling step alone adds. Needs a display: run it as
 //   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/bench_present
-// from the build folder (it reads data/).
+// from anywhere (it finds build/data as the program does).
 #include <epoxy/gl.h>
 #include <benchmark/benchmark.h>
 
@@ -15,28 +15,19 @@
 #include "app/shell.h"
 #include "app/show_state.h"
 #include "app/timeline.h"
+#include "bench_gl.h"
 #include "platform/platform.h"
 
 namespace {
 
 // One window per program run: the size comes from BAUBLES_PRESENT_SIZE.
 bool openShow() {
-    static bool opened = false, ok = false;
-    if (opened) return ok;
-    opened = true;
-    if (chdir("data") != 0) std::perror("data");
-    PlatformConfig config;
-    config.mode = VideoMode::Window;
-    config.vsync = false;
-    if (const char* size = std::getenv("BAUBLES_PRESENT_SIZE"))
-        std::sscanf(size, "%dx%d", &config.width, &config.height);
-    std::string error, lookedAt;
-    platformFindAssets(lookedAt);
-    ok = platformInit(config, error) && platformOpenWindow(error);
-    if (!ok) {
-        std::fprintf(stderr, "no window: %s\n", error.c_str());
-        return false;
-    }
+    static bool loaded = false;
+    if (loaded) return true;
+    int width = 640, height = 480;
+    if (const char* size = std::getenv("BAUBLES_PRESENT_SIZE")) std::sscanf(size, "%dx%d", &width, &height);
+    if (!openBenchGl(VideoMode::Window, width, height)) return false;
+    loaded = true;
     useFixedClock(kShowRate, 0);
     shellCreate();
     platformShowLoaded();

@@ -1,9 +1,8 @@
 // radiosity.cpp - what lighting the room costs at start-up: one round of
 // light exchange over the captured room, the capture itself (3328 renders
-// and read-backs in the 16 x 16 view), and, when run from the generated
-// data directory, the whole start-up load.
+// and read-backs in the 16 x 16 view), and the whole start-up load.
 //
-//   cd build/data && SDL_VIDEODRIVER=offscreen ../bench/bench_radiosity
+//   build/bench/bench_radiosity
 #include <benchmark/benchmark.h>
 
 #include <sys/stat.h>
@@ -16,24 +15,13 @@
 #include "offscreen/radiosity.h"
 #include "offscreen/radiosity_room.h"
 #include "offscreen/views.h"
-#include "platform/platform.h"
+#include "bench_gl.h"
+#include "platform/files.h"
 
 namespace {
 
 // A main context with no display, opened once.
-bool openGl() {
-    static bool opened = false, ok = false;
-    if (opened) return ok;
-    opened = true;
-    PlatformConfig config;
-    config.mode = VideoMode::Offscreen;
-    config.width = 640;
-    config.height = 480;
-    std::string error;
-    ok = platformInit(config, error) && platformOpenWindow(error);
-    if (!ok) std::fprintf(stderr, "no GL: %s\n", error.c_str());
-    return ok;
-}
+bool openGl() { return openBenchGl(VideoMode::Offscreen, 640, 480); }
 
 // The room in an identity view of its own, captured once.
 struct CapturedRoom {
@@ -87,13 +75,13 @@ void BM_TwoLightingsAfterCapture(benchmark::State& state) {
 }
 
 // The show's whole start-up load, once (it builds everything for good).
-// Needs the pictures: run from the generated data directory.
+// Needs the pictures, found as the program finds them.
 void BM_StartUpLoad(benchmark::State& state) {
-    struct stat st;
-    if (stat("Images/Bombka.bmp", &st) != 0) return state.SkipWithError("run from the data directory");
     // The load builds the room for good, so it must come before the others.
     if (offscreen.identityView) return state.SkipWithError("the room was built before the load");
     if (!openGl()) return state.SkipWithError("no GL");
+    struct stat st;
+    if (stat(platformAssetFile("Images/Bombka.bmp").c_str(), &st) != 0) return state.SkipWithError("no pictures found");
     for (auto _ : state) {
         host.makeMainCurrent();
         loadShow();

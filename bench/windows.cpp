@@ -20,7 +20,7 @@
 #include "app/show_state.h"
 #include "app/startup.h"
 #include "app/timeline.h"
-#include "platform/platform.h"
+#include "bench_gl.h"
 
 namespace {
 
@@ -28,23 +28,10 @@ const int W = 640, H = 480;
 
 // Opens the main context and runs the whole start-up load once.
 bool openShow() {
-    static bool opened = false, ok = false;
-    if (opened) return ok;
-    opened = true;
-    setenv("SDL_AUDIODRIVER", "dummy", 0);
-    if (access("Images/Terrain.bmp", R_OK) != 0 && access("data/Images/Terrain.bmp", R_OK) == 0)
-        if (chdir("data") != 0) std::perror("data");
-    PlatformConfig config;
-    config.mode = VideoMode::Offscreen;
-    config.width = W;
-    config.height = H;
-    config.vsync = false;
-    std::string error;
-    ok = platformInit(config, error) && platformOpenWindow(error);
-    if (!ok) {
-        std::fprintf(stderr, "no offscreen GL context: %s\n", error.c_str());
-        return false;
-    }
+    static bool loaded = false;
+    if (loaded) return true;
+    if (!openBenchGl(VideoMode::Offscreen, W, H)) return false;
+    loaded = true;
     // What the context was given: the figures below depend on it.
     GLint depth = 0, stencil = 0, samples = 0, alpha = 0;
     glGetIntegerv(GL_DEPTH_BITS, &depth);

@@ -157,6 +157,7 @@ bool platformFindAssets(std::string& lookedAt) {
         const std::string exeDir = base;  // ends with a slash
         SDL_free(base);
         places.push_back(exeDir + "data");
+        places.push_back(exeDir + "../data");  // the build tree, from a benchmark's or test's folder
         places.push_back(exeDir + "../share/baubles");
     }
     lookedAt.clear();

@@ -36,9 +36,10 @@ struct FrameArea {
 FrameArea frameArea(int width, int height);
 
 // Finds the folder holding Images/ and muzyka/: the working directory, the
-// data/ folder beside the executable, then the installed data folder beside
-// it (../share/baubles). Asset reads go there. False, with the places looked
-// at, when none has them.
+// data/ folder beside the executable (or beside its folder, for the build
+// tree's benchmarks), then the installed data folder beside it
+// (../share/baubles). Asset reads go there. False, with the places looked at,
+// when none has them.
 bool platformFindAssets(std::string& lookedAt);
 // The start-up load is over: the show's picture of its own can be made now
 // without taking a texture name the show counts on.
