@@ -163,6 +163,7 @@ void buildLandscape() {
         const int s2 = showRand() / 52;
         const int t = showRand() / 52;
         placeTrunk(tree, L.terrain, ground, s1 - s2, t);
+        tree.ground = ground;
         for (int p = 0; p < 5; ++p) tree.sway[p] = tree.rest[p];
         buildTrunk(tree, tree.rest);
     }

@@ -36,6 +36,7 @@ struct LandscapeTree {
     // built: an odd tree never moves, and an even tree's first pass of a
     // frame shows the curve of the previous frame's sway.
     float trunkPoints[kTrunkPoints][3] = {};
+    int ground = 0;  // the terrain vertex its foot stands on
 };
 
 // One vertex of a terrain strip as GL reads it from an array.

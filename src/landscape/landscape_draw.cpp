@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "render/fused_passes.h"
 #include "render/shortcuts.h"
 
 namespace {
@@ -142,8 +143,7 @@ void lightTerrain() {
 
 namespace {
 
-// Sends the strips as last packed.
-void sendTerrainStrips() {
+void bindStripArrays() {
     const StripVertex* base = &landscape.strips[0][0];
     const GLsizei stride = sizeof(StripVertex);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -152,10 +152,74 @@ void sendTerrainStrips() {
     glTexCoordPointer(2, GL_FLOAT, stride, base->tex);
     glColorPointer(3, GL_FLOAT, stride, base->colour);
     glVertexPointer(3, GL_FLOAT, stride, base->pos);
-    for (int i = 0; i < kTerrainRings - 1; ++i) glDrawArrays(GL_TRIANGLE_STRIP, i * kStripVertices, kStripVertices);
+}
+
+void unbindStripArrays() {
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
+}
+
+// Sends the strips as last packed.
+void sendTerrainStrips() {
+    bindStripArrays();
+    for (int i = 0; i < kTerrainRings - 1; ++i) glDrawArrays(GL_TRIANGLE_STRIP, i * kStripVertices, kStripVertices);
+    unbindStripArrays();
+}
+
+// Sends again the strips' quads around every tree's foot, where a trunk
+// begins at the terrain's own depth. Each run starts on a quad's first
+// vertex, so its triangles are wound and cut exactly as in the whole strip;
+// no quad goes twice.
+void sendQuadsAtTreeFeet() {
+    // quad[i][q] joins pairs q and q + 1 of strip i; quad 63 closes the ring.
+    bool quad[kTerrainRings - 1][kTerrainColumns] = {};
+    for (const LandscapeTree& tree : landscape.trees) {
+        const int ring = tree.ground / kTerrainColumns, column = tree.ground % kTerrainColumns;
+        for (int strip = ring - 1; strip <= ring; ++strip) {
+            if (strip < 0 || strip >= kTerrainRings - 1) continue;
+            quad[strip][column] = true;
+            quad[strip][(column + kTerrainColumns - 1) % kTerrainColumns] = true;
+        }
+    }
+    GLint first[(kTerrainRings - 1) * kTerrainColumns];
+    GLsizei count[(kTerrainRings - 1) * kTerrainColumns];
+    GLsizei runs = 0;
+    for (int i = 0; i < kTerrainRings - 1; ++i) {
+        for (int q = 0; q < kTerrainColumns; ++q) {
+            if (!quad[i][q]) continue;
+            int last = q;
+            while (last + 1 < kTerrainColumns && quad[i][last + 1]) ++last;
+            first[runs] = i * kStripVertices + 2 * q;
+            count[runs++] = 2 * (last - q + 1) + 2;
+            q = last;
+        }
+    }
+    bindStripArrays();
+    glMultiDrawArrays(GL_TRIANGLE_STRIP, first, count, runs);
+    unbindStripArrays();
+}
+
+// The three passes in one, where the context can: a fragment nearer than
+// what is there takes picture x colour + colour; one at the very depth of a
+// trunk's foot, which the picture pass's strict test turned away, puts
+// colour on the trunk instead. Those are found by the depth test itself,
+// before the terrain is drawn. Leaves the state as the third pass does.
+bool drawTerrainInOnePass() {
+    const GLuint onPicture = fusedPassProgram(FusedPasses::PictureTimesColourPlusColour);
+    const GLuint onPixel = fusedPassProgram(FusedPasses::PixelTimesColourPlusColour);
+    if (!onPicture || !onPixel) return false;
+    packTerrainStrips();
+    glUseProgram(onPixel);
+    glDepthFunc(GL_EQUAL);
+    sendQuadsAtTreeFeet();
+    glUseProgram(onPicture);
+    glDepthFunc(GL_LESS);
+    sendTerrainStrips();
+    glUseProgram(0);
+    glDisable(GL_TEXTURE_2D);
+    glBlendFunc(GL_ONE, GL_ONE);
+    return true;
 }
 
 }  // namespace
@@ -174,6 +238,7 @@ void drawTerrainPasses() {
     // The picture goes in unmodulated. The intro's traced ball leaves this
     // mode behind; set it here so a show started later looks the same.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    if (drawingShortcuts && drawTerrainInOnePass()) return;
     emitTerrainStrips();
 
     // Times the lit colour...

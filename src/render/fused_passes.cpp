@@ -1,0 +1,86 @@
+// fused_passes.cpp - the programs that fold blended passes into one.
+#include "render/fused_passes.h"
+
+namespace {
+
+// Bytes as the frame buffer holds them: clamped, scaled and rounded to the
+// nearest even, as a colour is stored; and a product of two bytes rounded to
+// the nearest byte, (t + (t >> 8) + 128) >> 8, as blending multiplies. Every
+// step is an integer below 2^24, exact in a float. The pixel under the
+// fragment is read where the blending would have read it.
+const char* const kByteArithmetic = R"(#version 130
+#extension GL_EXT_shader_framebuffer_fetch : require
+inout vec4 pixel;
+vec4 bytes(vec4 x) { return roundEven(clamp(x, 0.0, 1.0) * 255.0); }
+vec4 times(vec4 a, vec4 b) {
+    vec4 t = a * b;
+    return floor((t + floor(t / 256.0) + 128.0) / 256.0);
+}
+vec4 timesColourPlusColour(vec4 under) {
+    vec4 colour = bytes(gl_Color);
+    return min(times(bytes(under), colour) + colour, 255.0) / 255.0;
+}
+)";
+
+// The picture is looked up projectively, as the fixed pipeline does: the
+// same texel weights to the last bit.
+const char* const kBodies[kFusedPassPrograms] = {
+    R"(
+uniform sampler2D picture;
+void main() { pixel = timesColourPlusColour(texture2DProj(picture, gl_TexCoord[0])); }
+)",
+    R"(
+void main() { pixel = timesColourPlusColour(pixel); }
+)",
+};
+
+GLuint programs[kFusedPassPrograms] = {};
+bool tried[kFusedPassPrograms] = {};
+
+GLuint build(const char* body) {
+    if (epoxy_gl_version() < 30 || !epoxy_has_gl_extension("GL_EXT_shader_framebuffer_fetch")) return 0;
+    const GLuint shader = glCreateShader(GL_FRAGMENT_SHADER);
+    const char* sources[2] = {kByteArithmetic, body};
+    glShaderSource(shader, 2, sources, nullptr);
+    glCompileShader(shader);
+    GLint ok = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (!ok) {
+        glDeleteShader(shader);
+        return 0;
+    }
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, shader);
+    glLinkProgram(program);
+    glDeleteShader(shader);  // freed with the program
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok) {
+        glDeleteProgram(program);
+        return 0;
+    }
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    glUseProgram(program);
+    const GLint picture = glGetUniformLocation(program, "picture");
+    if (picture >= 0) glUniform1i(picture, 0);  // texture unit 0
+    glUseProgram(static_cast<GLuint>(current));
+    return program;
+}
+
+}  // namespace
+
+GLuint fusedPassProgram(FusedPasses which) {
+    const int k = static_cast<int>(which);
+    if (!tried[k]) {
+        tried[k] = true;
+        programs[k] = build(kBodies[k]);
+    }
+    return programs[k];
+}
+
+void forgetFusedPassPrograms() {
+    for (int k = 0; k < kFusedPassPrograms; ++k) {
+        programs[k] = 0;
+        tried[k] = false;
+    }
+}
