@@ -77,10 +77,3 @@ GLuint fusedPassProgram(FusedPasses which) {
     }
     return programs[k];
 }
-
-void forgetFusedPassPrograms() {
-    for (int k = 0; k < kFusedPassPrograms; ++k) {
-        programs[k] = 0;
-        tried[k] = false;
-    }
-}

@@ -21,5 +21,3 @@ constexpr int kFusedPassPrograms = 2;
 // The program in the current context, built on first use; 0 where the
 // context cannot build it.
 GLuint fusedPassProgram(FusedPasses which);
-// Forgets the programs, for a context that has been destroyed.
-void forgetFusedPassPrograms();
