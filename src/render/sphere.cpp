@@ -239,15 +239,39 @@ void drawSphereLit(const SphereMesh& s) {
     for (int32_t f = 0; f < 6; ++f) sendFace(s, f, true);
 }
 
-// The texture pass of one sphere, each face with its own texture.
-void drawSphereTextured(const SphereMesh& s) {
+namespace {
+
+// The texture pass asks for a picture per face, mostly the one already
+// bound: binding it again would only cut the pass into more draws.
+struct Binding {
+    GLuint name = 0;
+    bool known = false;
+    void bind(GLuint wanted) {
+        if (known && wanted == name) return;
+        glBindTexture(GL_TEXTURE_2D, wanted);
+        name = wanted;
+        known = true;
+    }
+};
+
+// The faces of one sphere, texturing on; an unbuilt sphere still binds its
+// pictures, so the last one stays bound as after any texture pass.
+void sendTexturedFaces(const SphereMesh& s, Binding& binding) {
     const bool ok = drawable(s);
     for (int32_t f = 0; f < 6; ++f) {
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, s.faceTexture[f]);
+        binding.bind(s.faceTexture[f]);
         if (ok) sendFace(s, f, false);
-        glDisable(GL_TEXTURE_2D);
     }
+}
+
+}  // namespace
+
+// The texture pass of one sphere, each face with its own texture.
+void drawSphereTextured(const SphereMesh& s) {
+    Binding binding;
+    glEnable(GL_TEXTURE_2D);
+    sendTexturedFaces(s, binding);
+    glDisable(GL_TEXTURE_2D);
 }
 
 // Colour pass of every sphere whose active collider follows a particle.
@@ -263,20 +287,25 @@ void drawSpheresLit(const SphereMesh* array, const Collider* colliders) {
 // Texture pass of the array; the large bauble gets its picture, then the
 // six reflection views of the room on top.
 void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLuint* textures) {
+    Binding binding;
+    bool any = false;
     int i = 0;
     for (const Collider* c = colliders; c && i < kSphereArray; c = c->next) {
         if (!(c->flags & CF_ACTIVE)) continue;
         if (c->particle) {
+            if (!any) glEnable(GL_TEXTURE_2D);
+            any = true;
             if (i == 1) {
                 SphereMesh& large = array[1];
                 for (GLuint& t : large.faceTexture) t = textures[6];
-                drawSphereTextured(large);
+                sendTexturedFaces(large, binding);
                 for (int f = 0; f < 6; ++f) large.faceTexture[f] = textures[f];
             }
-            drawSphereTextured(array[i]);
+            sendTexturedFaces(array[i], binding);
         }
         ++i;
     }
+    if (any) glDisable(GL_TEXTURE_2D);
 }
 
 // The six views on the six faces, then the texture pass.
