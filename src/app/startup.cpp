@@ -14,6 +14,7 @@
 #include "offscreen/radiosity.h"
 #include "offscreen/views.h"
 #include "physics/builders/builders.h"
+#include "render/fused_passes.h"
 #include "render/shortcuts.h"
 #include "render/sphere.h"
 
@@ -77,6 +78,8 @@ void loadShow() {
     offscreen.mainRoomListB = compileRoomList(textures.roomMapsB, RoomTexCoords::LightMap);
     createEnvironmentView();
     host.makeMainCurrent();
+    // Built now, so a show that plays on allocates nothing new for them.
+    buildFusedPassPrograms();
 
     startMusic();
     // The clock starts last, so the first frame sees elapsed close to 0

@@ -5,6 +5,7 @@
 #include <GL/glu.h>
 
 #include "show/host.h"
+#include "render/fused_passes.h"
 #include "render/scene_steps.h"
 #include "render/sphere.h"
 
@@ -31,59 +32,32 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
 }
 
-// Makes the six face targets in the current view, like the view's own:
-// RGBA8 colour, 16-bit depth. Leaves the view's own target bound.
-void makeFaceTargets(OffscreenState::FaceTargets& t, OffscreenView* view, int size) {
-    if (t.view == view) return;
-    GLint own = 0;
-    glGetIntegerv(GL_FRAMEBUFFER_BINDING, &own);
-    t.view = view;
-    glGenFramebuffers(6, t.framebuffer);
-    glGenRenderbuffers(6, t.colour);
-    glGenRenderbuffers(6, t.depth);
-    for (int k = 0; k < 6; ++k) {
-        glBindRenderbuffer(GL_RENDERBUFFER, t.colour[k]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, size, size);
-        glBindRenderbuffer(GL_RENDERBUFFER, t.depth[k]);
-        glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, size, size);
-        glBindFramebuffer(GL_FRAMEBUFFER, t.framebuffer[k]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, t.colour[k]);
-        glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, t.depth[k]);
-        glDrawBuffer(GL_COLOR_ATTACHMENT0);
-        glReadBuffer(GL_COLOR_ATTACHMENT0);
-    }
-    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(own));
-}
-
-// Six faces from the eye: all drawn, each into its own target, then all
-// read back in the view, then all uploaded in the main context, so the
-// contexts change twice a pass rather than twice a face (the view draws
-// from its own names only, so the uploads cannot change what it draws). A
-// face nobody will see (shown[k] false) is left as it was. Ends with the
-// main context current.
+// Six faces from the eye: all drawn and read back in the view, then all
+// uploaded in the main context, so the contexts change twice a pass rather
+// than twice a face (the view draws from its own names only, so the uploads
+// cannot change what it draws). A face nobody will see (shown[k] false) is
+// left as it was. Ends with the main context current.
 template <typename DrawScene>
-void reflectionPass(OffscreenView* view, OffscreenState::FaceTargets& targets, int size, unsigned char* buffers,
-                    const Vec3& eye, SceneTextures& scene, const bool* shown, DrawScene drawScene) {
+void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const Vec3& eye, SceneTextures& scene,
+                    const bool* shown, DrawScene drawScene) {
     const size_t faceBytes = static_cast<size_t>(size) * size * 3;
     bool drawn[6] = {};
     bool any = false;
-    GLint own = 0;
     for (int k = 0; k < 6; ++k) {
         if (shown && !shown[k]) continue;
-        if (!any) {
-            host.makeViewCurrent(view);
-            glGetIntegerv(GL_FRAMEBUFFER_BINDING, &own);
-            makeFaceTargets(targets, view, size);
-        }
+        if (!any) host.makeViewCurrent(view);
         drawn[k] = any = true;
         ++offscreen.facesRendered;
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.framebuffer[k]);
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
+        mainContextDrawing = false;
         drawScene();
+        mainContextDrawing = true;
+        glPixelStorei(GL_PACK_ALIGNMENT, 4);
+        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
     }
     if (!any) {
         // The uploads leave the decal environment behind; so does a pass
@@ -91,13 +65,6 @@ void reflectionPass(OffscreenView* view, OffscreenState::FaceTargets& targets, i
         glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
         return;
     }
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    for (int k = 0; k < 6; ++k) {
-        if (!drawn[k]) continue;
-        glBindFramebuffer(GL_FRAMEBUFFER, targets.framebuffer[k]);
-        glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
-    }
-    glBindFramebuffer(GL_FRAMEBUFFER, static_cast<GLuint>(own));
     host.makeMainCurrent();
     for (int k = 0; k < 6; ++k)
         if (drawn[k]) uploadFace(scene.slot[k], size, buffers + k * faceBytes);
@@ -125,7 +92,7 @@ void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& s
                        const bool* shown) {
     const Vec3 eye = coarse[1].centre.position();
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
-    reflectionPass(view, offscreen.baubleTargets, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
+    reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
                    [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, roomList); });
 }
 
@@ -135,7 +102,7 @@ void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextur
     // The view's own environment picture stands in slot 7 while it draws.
     const GLuint saved = scene.slot[7];
     scene.slot[7] = offscreen.environmentTexture;
-    reflectionPass(view, offscreen.environmentTargets, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
+    reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
                    [&] { drawBodyScene(bauble, scene, roomList, variant); });
     scene.slot[7] = saved;
 }

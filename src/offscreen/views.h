@@ -50,14 +50,6 @@ struct OffscreenState {
     uint64_t facesRendered = 0;
     // The main context's unpacking is set up by the first reflection upload.
     bool uploadUnpackSet = false;
-    // Six targets in each reflection view, one per face, made on the view's
-    // first pass: the faces are all drawn before any is read back, so the
-    // show's thread does not wait on the rasterizer face by face.
-    struct FaceTargets {
-        OffscreenView* view = nullptr;  // the view they were made in
-        GLuint framebuffer[6] = {}, colour[6] = {}, depth[6] = {};
-    };
-    FaceTargets baubleTargets, environmentTargets;
     // Read-back pictures of the six faces, per pass size, overwritten by every pass.
     unsigned char baubleFace[6 * kBaubleViewSize * kBaubleViewSize * 3] = {};
     unsigned char environmentFace[6 * kEnvironmentViewSize * kEnvironmentViewSize * 3] = {};

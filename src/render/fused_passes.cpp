@@ -4,13 +4,13 @@
 namespace {
 
 // Bytes as the frame buffer holds them: clamped, scaled and rounded to the
-// nearest even, as a colour is stored; and a product of two bytes rounded to
-// the nearest byte, (t + (t >> 8) + 128) >> 8, as blending multiplies. Every
-// step is an integer below 2^24, exact in a float. The pixel under the
-// fragment is read where the blending would have read it.
+// nearest even, as a colour is stored; a product of two bytes rounded to the
+// nearest byte, (t + (t >> 8) + 128) >> 8, as blending multiplies; a sum
+// held at 255, as blending adds. Every step is an integer below 2^24, exact
+// in a float. Where the blending read the pixel under the fragment, the
+// program reads it too.
 const char* const kByteArithmetic = R"(#version 130
 #extension GL_EXT_shader_framebuffer_fetch : require
-inout vec4 pixel;
 vec4 bytes(vec4 x) { return roundEven(clamp(x, 0.0, 1.0) * 255.0); }
 vec4 times(vec4 a, vec4 b) {
     vec4 t = a * b;
@@ -20,17 +20,42 @@ vec4 timesColourPlusColour(vec4 under) {
     vec4 colour = bytes(gl_Color);
     return min(times(bytes(under), colour) + colour, 255.0) / 255.0;
 }
+// A decal of a picture without alpha shows the picture, over the colour's alpha.
+vec4 plusDecal(vec4 sum, sampler2D picture) {
+    vec4 decal = vec4(texture2DProj(picture, gl_TexCoord[0]).rgb, gl_Color.a);
+    return min(sum + bytes(decal), 255.0);
+}
 )";
 
-// The picture is looked up projectively, as the fixed pipeline does: the
-// same texel weights to the last bit.
 const char* const kBodies[kFusedPassPrograms] = {
     R"(
+inout vec4 pixel;
 uniform sampler2D picture;
 void main() { pixel = timesColourPlusColour(texture2DProj(picture, gl_TexCoord[0])); }
 )",
     R"(
+inout vec4 pixel;
 void main() { pixel = timesColourPlusColour(pixel); }
+)",
+    R"(
+out vec4 pixel;
+uniform sampler2D picture;
+void main() { pixel = plusDecal(bytes(gl_Color), picture) / 255.0; }
+)",
+    R"(
+out vec4 pixel;
+uniform sampler2D picture, second;
+void main() { pixel = plusDecal(plusDecal(bytes(gl_Color), picture), second) / 255.0; }
+)",
+    R"(
+inout vec4 pixel;
+uniform sampler2D picture;
+void main() { pixel = plusDecal(bytes(pixel), picture) / 255.0; }
+)",
+    R"(
+inout vec4 pixel;
+uniform sampler2D picture, second;
+void main() { pixel = plusDecal(plusDecal(bytes(pixel), picture), second) / 255.0; }
 )",
 };
 
@@ -63,17 +88,26 @@ GLuint build(const char* body) {
     glUseProgram(program);
     const GLint picture = glGetUniformLocation(program, "picture");
     if (picture >= 0) glUniform1i(picture, 0);  // texture unit 0
+    const GLint second = glGetUniformLocation(program, "second");
+    if (second >= 0) glUniform1i(second, 1);
     glUseProgram(static_cast<GLuint>(current));
     return program;
 }
 
 }  // namespace
 
+bool mainContextDrawing = true;
+
 GLuint fusedPassProgram(FusedPasses which) {
+    if (!mainContextDrawing) return 0;
     const int k = static_cast<int>(which);
     if (!tried[k]) {
         tried[k] = true;
         programs[k] = build(kBodies[k]);
     }
     return programs[k];
+}
+
+void buildFusedPassPrograms() {
+    for (int k = 0; k < kFusedPassPrograms; ++k) fusedPassProgram(static_cast<FusedPasses>(k));
 }

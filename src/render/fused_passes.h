@@ -9,15 +9,31 @@
 
 #include <epoxy/gl.h>
 
+// Pictures are looked up with the texture coordinates of unit 0, as the
+// fixed pipeline looks them up: the same texel weights to the last bit.
 enum class FusedPasses {
-    // The picture (texture unit 0, as the fixed pipeline samples it), times
-    // the vertex colour, plus the vertex colour: the valley's terrain.
+    // The picture (unit 0) times the vertex colour, plus the vertex colour:
+    // the valley's terrain.
     PictureTimesColourPlusColour,
     // The same over the pixel already there instead of the picture.
     PixelTimesColourPlusColour,
+    // The vertex colour plus the picture (unit 0), shown as a decal: a lit
+    // bauble and its texture pass.
+    ColourPlusPicture,
+    // The same plus a second picture (unit 1): the large bauble, with its
+    // own picture and the reflection on top.
+    ColourPlusTwoPictures,
+    // The same two over the pixel already there instead of the colour.
+    PixelPlusPicture,
+    PixelPlusTwoPictures,
 };
-constexpr int kFusedPassPrograms = 2;
+constexpr int kFusedPassPrograms = 6;
 
-// The program in the current context, built on first use; 0 where the
-// context cannot build it.
+// The program in the main context, built on first use; 0 where the context
+// cannot build it, and while an offscreen view draws (its context has no
+// programs of its own).
 GLuint fusedPassProgram(FusedPasses which);
+// Builds every program in the main context, as first use would.
+void buildFusedPassPrograms();
+// Cleared by an offscreen view's pass while its context is current.
+extern bool mainContextDrawing;

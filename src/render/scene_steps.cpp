@@ -4,6 +4,7 @@
 #include "physics/bodies.h"
 #include "physics/drivers.h"
 #include "render/cloth.h"
+#include "render/shortcuts.h"
 
 namespace {
 
@@ -134,15 +135,19 @@ bool largeBaubleDrawn(BaubleScene scene) {
 void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList) {
     const SoftBody& body = baubleBody(scene);
     if (roomList) glCallList(roomList);
-    drawSpheresLit(array, body.colliders);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE);
-    glDepthFunc(GL_EQUAL);
-    glEnable(GL_TEXTURE_2D);
-    drawSpheresTextured(array, body.colliders, textures.slot);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    if (drawingShortcuts && drawSpheresInOnePass(array, body.colliders, textures.slot)) {
+        glBlendFunc(GL_ONE, GL_ONE);  // as the texture pass leaves it
+    } else {
+        drawSpheresLit(array, body.colliders);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_ONE, GL_ONE);
+        glDepthFunc(GL_EQUAL);
+        glEnable(GL_TEXTURE_2D);
+        drawSpheresTextured(array, body.colliders, textures.slot);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        glDepthFunc(GL_LESS);
+    }
     drawStrings(array, body.springs);
 }
 

@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "render/fused_passes.h"
+#include "show/room.h"
+
 SphereState spheres;
 
 namespace {
@@ -24,10 +27,13 @@ inline void setTex(Vertex& v, float s, float t) {
     v.tex[1] = t;
 }
 
+// What a pass sends with each vertex.
+enum class Sent { Colour, TexCoord, Both };
+
 // Sends the strips of one face in the winding the body scenes cull by:
 // faces 1, 2 and 4 take the lower row first so every face is clockwise
-// seen from outside. withColour picks the colour pass or the texture pass.
-void sendFace(const SphereMesh& s, int32_t f, bool withColour) {
+// seen from outside.
+void sendFace(const SphereMesh& s, int32_t f, Sent sent) {
     const int32_t n = s.n;
     const Vertex* w = s.world.data();
     const bool lowerFirst = (f == 1 || f == 2 || f == 4);
@@ -38,10 +44,8 @@ void sendFace(const SphereMesh& s, int32_t f, bool withColour) {
             const Vertex& lower = w[(r + 1) * n + j];
             const Vertex* pair[2] = {lowerFirst ? &lower : &upper, lowerFirst ? &upper : &lower};
             for (const Vertex* v : pair) {
-                if (withColour)
-                    glColor3f(v->colour[0], v->colour[1], v->colour[2]);
-                else
-                    glTexCoord2f(v->tex[0], v->tex[1]);
+                if (sent != Sent::TexCoord) glColor3f(v->colour[0], v->colour[1], v->colour[2]);
+                if (sent != Sent::Colour) glTexCoord2f(v->tex[0], v->tex[1]);
                 glVertex3f(v->pos[0], v->pos[1], v->pos[2]);
             }
         }
@@ -236,7 +240,7 @@ void standAtFrameEnd(SphereMesh& s) { standAt(s, s.frameEnd); }
 // The colour pass of one sphere.
 void drawSphereLit(const SphereMesh& s) {
     if (!drawable(s)) return;
-    for (int32_t f = 0; f < 6; ++f) sendFace(s, f, true);
+    for (int32_t f = 0; f < 6; ++f) sendFace(s, f, Sent::Colour);
 }
 
 namespace {
@@ -260,7 +264,7 @@ void sendTexturedFaces(const SphereMesh& s, Binding& binding) {
     const bool ok = drawable(s);
     for (int32_t f = 0; f < 6; ++f) {
         binding.bind(s.faceTexture[f]);
-        if (ok) sendFace(s, f, false);
+        if (ok) sendFace(s, f, Sent::TexCoord);
     }
 }
 
@@ -306,6 +310,91 @@ void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLu
         ++i;
     }
     if (any) glDisable(GL_TEXTURE_2D);
+}
+
+namespace {
+
+// A sphere reaching to within a hair of a wall can have points at the
+// wall's very depth.
+bool touchesRoom(const SphereMesh& s) {
+    const Vec3 c = s.centre.position();
+    const float reach = s.radius * 1.01f + 1e-4f;
+    return c.x - reach <= kRoomMin.x || c.y - reach <= kRoomMin.y || c.z - reach <= kRoomMin.z ||
+           c.x + reach >= kRoomMax.x || c.y + reach >= kRoomMax.y || c.z + reach >= kRoomMax.z;
+}
+
+struct OnePassPrograms {
+    GLuint one, two;  // one picture, or the large bauble's two
+};
+
+// Each sphere with a particle, in the passes' order, with its pictures:
+// the large bauble (element 1) its own picture on unit 0 and a reflection
+// face on unit 1, the others their face pictures on unit 0.
+template <typename Want>
+void sendBothPasses(SphereMesh* array, const Collider* colliders, const GLuint* textures, OnePassPrograms programs,
+                    Binding& binding, Want wanted) {
+    int i = 0;
+    for (const Collider* c = colliders; c && i < kSphereArray; c = c->next) {
+        if (!(c->flags & CF_ACTIVE)) continue;
+        SphereMesh& s = array[i];
+        if (c->particle && wanted(s)) {
+            const bool ok = drawable(s);
+            if (i == 1) {
+                glUseProgram(programs.two);
+                binding.bind(textures[6]);
+                glActiveTexture(GL_TEXTURE1);
+                for (int32_t f = 0; f < 6; ++f) {
+                    s.faceTexture[f] = textures[f];
+                    glBindTexture(GL_TEXTURE_2D, textures[f]);
+                    if (ok) sendFace(s, f, Sent::Both);
+                }
+                glActiveTexture(GL_TEXTURE0);
+            } else {
+                glUseProgram(programs.one);
+                for (int32_t f = 0; f < 6; ++f) {
+                    binding.bind(s.faceTexture[f]);
+                    if (ok) sendFace(s, f, Sent::Both);
+                }
+            }
+        }
+        ++i;
+    }
+}
+
+}  // namespace
+
+bool drawSpheresInOnePass(SphereMesh* array, const Collider* colliders, const GLuint* textures) {
+    const OnePassPrograms onColour{fusedPassProgram(FusedPasses::ColourPlusPicture),
+                                   fusedPassProgram(FusedPasses::ColourPlusTwoPictures)};
+    const OnePassPrograms onPixel{fusedPassProgram(FusedPasses::PixelPlusPicture),
+                                  fusedPassProgram(FusedPasses::PixelPlusTwoPictures)};
+    GLint environment = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+    if (!onColour.one || !onColour.two || !onPixel.one || !onPixel.two || environment != GL_DECAL) return false;
+    GLint secondBound = 0;
+    glActiveTexture(GL_TEXTURE1);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &secondBound);
+    glActiveTexture(GL_TEXTURE0);
+    Binding binding;
+    // Where a sphere meets a wall at the wall's depth, the colour pass's
+    // strict test kept the wall, and the texture pass added the pictures
+    // onto it: done first, by the depth test itself.
+    glDepthFunc(GL_EQUAL);
+    sendBothPasses(array, colliders, textures, onPixel, binding, touchesRoom);
+    glDepthFunc(GL_LESS);
+    const SphereMesh* last = nullptr;
+    sendBothPasses(array, colliders, textures, onColour, binding, [&](const SphereMesh& s) {
+        last = &s;
+        return true;
+    });
+    glUseProgram(0);
+    // The bindings the two passes leave: unit 1 untouched, unit 0 holding
+    // the last face's picture.
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(secondBound));
+    glActiveTexture(GL_TEXTURE0);
+    if (last) binding.bind(last->faceTexture[5]);
+    return true;
 }
 
 // The six views on the six faces, then the texture pass.

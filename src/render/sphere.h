@@ -81,6 +81,12 @@ void drawSpheresLit(const SphereMesh* array, const Collider* colliders);
 // Texture pass of the array; the large bauble (element 1) is drawn twice, with
 // textures[6] on every face and then with the six reflection views 0..5.
 void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLuint* textures);
+// Both passes at once, where the main context has the programs and the
+// texture environment is the decal the reflections leave: each sphere in a
+// single pass, its lit colour plus its pictures held at white, as the
+// texture pass adds them onto the colour pass. Leaves the pictures bound as
+// the texture pass does; false, with nothing drawn, where it cannot.
+bool drawSpheresInOnePass(SphereMesh* array, const Collider* colliders, const GLuint* textures);
 // Puts textures[0..5] on the six faces of s and draws its texture pass.
 void drawSphereWithTextures(SphereMesh& s, const GLuint* textures);
 // Which faces of s can put a pixel on screen when drawn with clockwise front
