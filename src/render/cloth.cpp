@@ -1,6 +1,9 @@
 // cloth.cpp - sheets, letter tiles and the finale's lamp, drawn from particles.
 #include "render/cloth.h"
 
+#include "render/fused_passes.h"
+#include "show/room.h"
+
 #include "show/show_flags.h"
 #include "image/glyphs.h"
 #include "render/letter_tiles.h"
@@ -367,6 +370,36 @@ void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs) 
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
+}
+
+bool sheetClearOfWalls(int32_t variant) {
+    if (variant != 1 && variant != 2) return false;
+    Particle* head = sheetOf(variant);
+    if (!head) return false;
+    // Far more depth steps than any rounding away from every wall.
+    const float margin = 0.01f;
+    Particle* p = head->next;
+    for (int v = 0; v < kClothVertices; ++v) {
+        const Vec3 q = p ? p->position : head->position;
+        if (!(q.x > kRoomMin.x + margin && q.y > kRoomMin.y + margin && q.z > kRoomMin.z + margin &&
+              q.x < kRoomMax.x - margin && q.y < kRoomMax.y - margin && q.z < kRoomMax.z - margin))
+            return false;
+        if (p) p = p->next;
+    }
+    return true;
+}
+
+bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const GLuint* names) {
+    const GLuint program = fusedPassProgram(FusedPasses::ColourTimesPicture);
+    if (!program || !sheetClearOfWalls(variant)) return false;
+    GLint environment = 0;
+    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+    if (environment != GL_DECAL) return false;
+    glBindTexture(GL_TEXTURE_2D, picture);
+    glUseProgram(program);
+    drawCloth(variant, texture, names);
+    glUseProgram(0);
+    return true;
 }
 
 bool tableclothMayShow() {

@@ -34,6 +34,16 @@ extern Vertex clothGridB[kClothVertices];
 // textures). Leaves texturing off, face culling on, and records the variant
 // as the simulation's drawKind, last.
 void drawCloth(int32_t variant, GLuint texture, const GLuint* names);
+// True for the sheet of variant 1 or 2 when every point of it stands off
+// every wall by far more than the depth buffer can tell apart: no fragment
+// of it can meet a wall at the wall's own depth.
+bool sheetClearOfWalls(int32_t variant);
+// The sheet's two passes at once, where the main context has the program,
+// the texture environment is the decal and the sheet is clear of the walls:
+// its lit colour times the picture, multiplied as the blending multiplies.
+// Leaves the picture bound as the picture pass does; false, with nothing
+// drawn, where it cannot.
+bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const GLuint* names);
 // The same for the letter-tile variants (5 and 7): glyphs is the glyph set,
 // tile k shows pair k. Variants 1 to 4 ignore glyphs.
 void drawCloth(int32_t variant, GLuint texture, const TexturePair* glyphs);

@@ -21,10 +21,8 @@ vec4 timesColourPlusColour(vec4 under) {
     return min(times(bytes(under), colour) + colour, 255.0) / 255.0;
 }
 // A decal of a picture without alpha shows the picture, over the colour's alpha.
-vec4 plusDecal(vec4 sum, sampler2D picture) {
-    vec4 decal = vec4(texture2DProj(picture, gl_TexCoord[0]).rgb, gl_Color.a);
-    return min(sum + bytes(decal), 255.0);
-}
+vec4 decal(sampler2D picture) { return vec4(texture2DProj(picture, gl_TexCoord[0]).rgb, gl_Color.a); }
+vec4 plusDecal(vec4 sum, sampler2D picture) { return min(sum + bytes(decal(picture)), 255.0); }
 )";
 
 const char* const kBodies[kFusedPassPrograms] = {
@@ -56,6 +54,11 @@ void main() { pixel = plusDecal(bytes(pixel), picture) / 255.0; }
 inout vec4 pixel;
 uniform sampler2D picture, second;
 void main() { pixel = plusDecal(plusDecal(bytes(pixel), picture), second) / 255.0; }
+)",
+    R"(
+out vec4 pixel;
+uniform sampler2D picture;
+void main() { pixel = times(bytes(gl_Color), bytes(decal(picture))) / 255.0; }
 )",
 };
 

@@ -26,8 +26,11 @@ enum class FusedPasses {
     // The same two over the pixel already there instead of the colour.
     PixelPlusPicture,
     PixelPlusTwoPictures,
+    // The vertex colour times the picture (unit 0), shown as a decal: a
+    // lit sheet and its picture pass.
+    ColourTimesPicture,
 };
-constexpr int kFusedPassPrograms = 6;
+constexpr int kFusedPassPrograms = 7;
 
 // The program in the main context, built on first use; 0 where the context
 // cannot build it, and while an offscreen view draws (its context has no

@@ -155,15 +155,19 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 // bauble showing the room around it (not in the finale).
 void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, GLuint roomList, int32_t variant) {
     if (roomList) glCallList(roomList);
-    drawCloth(variant, textures.slot[8], textures.slot);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glDepthFunc(GL_EQUAL);
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, textures.slot[7]);
-    drawCloth(variant, textures.slot[8], textures.slot);
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    if (drawingShortcuts && drawSheetInOnePass(variant, textures.slot[7], textures.slot[8], textures.slot)) {
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
+    } else {
+        drawCloth(variant, textures.slot[8], textures.slot);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_DST_COLOR, GL_ZERO);
+        glDepthFunc(GL_EQUAL);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, textures.slot[7]);
+        drawCloth(variant, textures.slot[8], textures.slot);
+        glDisable(GL_TEXTURE_2D);
+        glDisable(GL_BLEND);
+        glDepthFunc(GL_LESS);
+    }
     if (variant != 3 && variant != 4 && variant != 7) drawSphereWithTextures(sphere, textures.slot);
 }

@@ -86,6 +86,21 @@ int spreadOfDifferences(const std::vector<unsigned char>& a, const std::vector<u
     return maxX < 0 ? 0 : std::max(maxX - minX, maxY - minY) + 1;
 }
 
+// Differing pixels where the long way is nowhere brighter: a picture
+// multiplied in once more.
+size_t pixelsMultipliedTwice(const std::vector<unsigned char>& once, const std::vector<unsigned char>& twice) {
+    size_t n = 0;
+    for (size_t i = 0; i + 3 < once.size() && i + 3 < twice.size(); i += 4) {
+        bool differs = false, brighter = false;
+        for (size_t c = i; c < i + 3; ++c) {
+            differs = differs || once[c] != twice[c];
+            brighter = brighter || twice[c] > once[c];
+        }
+        n += differs && !brighter;
+    }
+    return n;
+}
+
 size_t magentaPixels(const std::vector<unsigned char>& a) {
     size_t n = 0;
     for (size_t i = 0; i + 3 < a.size(); i += 4) n += a[i] > 200 && a[i + 1] < 60 && a[i + 2] > 200;
@@ -130,7 +145,16 @@ TEST(UnseenWork, SkippingItLeavesEveryFrameAsItWas) {
                 EXPECT_LE(spreadOfDifferences(all[i], skipped[i]), 24) << "frame " << i;
                 continue;
             }
-            EXPECT_EQ(differingPixels(all[i], skipped[i]), 0u) << "frame " << i;
+            if (w == SceneWindow::SingleBauble1 || w == SceneWindow::SingleBauble2) {
+                // The sheet in one pass: where it folds over itself at one
+                // depth the two passes multiplied its picture in twice, a
+                // dark stipple along the fold; one pass multiplies it once.
+                const size_t differing = differingPixels(all[i], skipped[i]);
+                EXPECT_LE(differing, 96u) << "frame " << i;
+                EXPECT_EQ(pixelsMultipliedTwice(skipped[i], all[i]), differing) << "frame " << i;
+            } else {
+                EXPECT_EQ(differingPixels(all[i], skipped[i]), 0u) << "frame " << i;
+            }
             EXPECT_EQ(magentaPixels(skipped[i]), magentaPixels(all[i])) << "frame " << i;
         }
     }
