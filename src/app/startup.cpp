@@ -67,7 +67,7 @@ void loadShow() {
         captureIdentities(offscreen.identityView, patchIdentityList, surfaceIdentityList);
     for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
     loadPatchTextures(textures.roomMapsA);
-    offscreen.mainRoomListA = compileRoomList(textures.roomMapsA, RoomTexCoords::LightMap);
+    offscreen.mainRoomA = compileRoomDrawing(textures.roomMapsA, RoomTexCoords::LightMap);
     // The bauble view keeps its own copy of the first lighting.
     createBaubleView();
     // The second lighting (the bluish lamp and the green glow), from the
@@ -75,7 +75,7 @@ void loadShow() {
     setSecondLighting(kSecondLampColour);
     for (int round = 0; round < kGatherRounds; ++round) gatherIteration();
     loadPatchTextures(textures.roomMapsB);
-    offscreen.mainRoomListB = compileRoomList(textures.roomMapsB, RoomTexCoords::LightMap);
+    offscreen.mainRoomB = compileRoomDrawing(textures.roomMapsB, RoomTexCoords::LightMap);
     createEnvironmentView();
     host.makeMainCurrent();
     // Built now, so a show that plays on allocates nothing new for them.

@@ -318,7 +318,7 @@ void reflectBaubleScene(BaubleScene scene) {
     facesSeen(spheres.detailed[1], glIsEnabled(GL_CULL_FACE) != GL_FALSE, shown);
     if (drawingShortcuts && !largeBaubleDrawn(scene))
         for (bool& f : shown) f = false;
-    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList, shown);
+    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoom, shown);
 }
 
 // The reflection of a single-bauble scene: the cloth drawn before the
@@ -328,7 +328,7 @@ void reflectSingleBauble(SphereMesh& bauble, int variant) {
     standAtFrameEnd(bauble);
     facesSeen(bauble, true, shown);
     standAtFrameStart(bauble);
-    renderEnvironmentFaces(offscreen.environmentView, bauble, textures.scene, offscreen.environmentRoomList, variant,
+    renderEnvironmentFaces(offscreen.environmentView, bauble, textures.scene, offscreen.environmentRoom, variant,
                            shown);
 }
 
@@ -416,25 +416,25 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::DrivenStrings:
             lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
             reflectBaubleScene(BaubleScene::DrivenStrings);
-            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, offscreen.mainRoomListA);
+            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, &offscreen.mainRoomA);
             break;
         case SceneWindow::HangingBauble:
             lightBaubleScene(BaubleScene::HangingBauble, t.cameraVertex, spheres.detailed, spheres.coarse);
             reflectBaubleScene(BaubleScene::HangingBauble);
-            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, offscreen.mainRoomListA);
+            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, &offscreen.mainRoomA);
             break;
         case SceneWindow::SingleBauble1:
             // The reflection is taken where the bauble stood before this frame's step.
             standAtFrameStart(spheres.largeBauble);
             reflectSingleBauble(spheres.largeBauble, 1);
             standAtFrameEnd(spheres.largeBauble);
-            drawBodyScene(spheres.largeBauble, textures.scene, offscreen.mainRoomListB, 1);
+            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, 1);
             break;
         case SceneWindow::SingleBauble2:
             standAtFrameStart(spheres.middleBauble);
             reflectSingleBauble(spheres.middleBauble, 2);
             standAtFrameEnd(spheres.middleBauble);
-            drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 2);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 2);
             if (elapsed > 185000) {
                 ortho2d();
                 modelviewIdentity();
@@ -473,7 +473,7 @@ void drawScene(uint32_t elapsed) {
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
-            drawBodyScene(spheres.middleBauble, textures.scene, offscreen.mainRoomListB, 3);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 3);
             if (elapsed < 250000) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);

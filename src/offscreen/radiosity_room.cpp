@@ -232,7 +232,11 @@ void uploadJointIdentities(const GLuint names[52]) {
     }
 }
 
-void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords) {
+namespace {
+
+// The four corners of a surface's quad, clockwise seen from inside the
+// room, with their texture coordinates.
+void surfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords, Vec3 corner[4], float tex[4][2]) {
     float s0 = 0, s1 = 1, t0 = 0, t1 = 1;
     // Light maps are drawn a quarter texel inside so the linear filter never
     // reaches the repeated opposite edge; the ceiling strips are not.
@@ -253,13 +257,24 @@ void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords
     static const float columnsFirstOrder[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     static const float rowsFirstOrder[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
     const float(*order)[2] = rowsFirst ? rowsFirstOrder : columnsFirstOrder;
-
-    glBegin(GL_QUADS);
     for (int c = 0; c < 4; ++c) {
         const float fs = order[c][0], ft = order[c][1];
-        glTexCoord2f(fs == 0 ? s0 : s1, ft == 0 ? t0 : t1);
-        const Vec3 p = surfacePoint(s, fs, ft);
-        glVertex3f(p.x, p.y, p.z);
+        tex[c][0] = fs == 0 ? s0 : s1;
+        tex[c][1] = ft == 0 ? t0 : t1;
+        corner[c] = surfacePoint(s, fs, ft);
+    }
+}
+
+}  // namespace
+
+void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords) {
+    Vec3 corner[4];
+    float tex[4][2];
+    surfaceQuad(s, surfaceNumber, coords, corner, tex);
+    glBegin(GL_QUADS);
+    for (int c = 0; c < 4; ++c) {
+        glTexCoord2f(tex[c][0], tex[c][1]);
+        glVertex3f(corner[c].x, corner[c].y, corner[c].z);
     }
     glEnd();
 }
@@ -276,4 +291,25 @@ GLuint compileRoomList(const GLuint names[52], RoomTexCoords coords) {
     glDisable(GL_TEXTURE_2D);
     glEndList();
     return list;
+}
+
+RoomDrawing compileRoomDrawing(const GLuint names[52], RoomTexCoords coords) {
+    RoomDrawing d;
+    d.whole = compileRoomList(names, coords);
+    int count = 0;
+    for (RadiositySurface* s = room.head; s && count < kRoomSurfaces; s = s->next) ++count;
+    d.firstSurface = glGenLists(count);
+    d.surfaces = count;
+    int number = 1;
+    for (RadiositySurface* s = room.head; s && number <= count; s = s->next, ++number) {
+        glNewList(d.firstSurface + number - 1, GL_COMPILE);
+        glBindTexture(GL_TEXTURE_2D, names[number - 1]);
+        drawSurfaceQuad(*s, number, coords);
+        glEndList();
+        Vec3 corner[4];
+        float tex[4][2];
+        surfaceQuad(*s, number, coords, corner, tex);
+        for (const Vec3& c : corner) d.corners.insert(d.corners.end(), {c.x, c.y, c.z});
+    }
+    return d;
 }

@@ -14,6 +14,8 @@
 
 #include <epoxy/gl.h>
 
+#include "render/room_drawing.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -92,3 +94,5 @@ void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords
 // Compiles the room over 52 texture names (one per surface, in order) into a
 // display list of the current context; returns its name.
 GLuint compileRoomList(const GLuint names[52], RoomTexCoords coords);
+// The same list, and one list per surface with its corners, for drawRoom.
+RoomDrawing compileRoomDrawing(const GLuint names[52], RoomTexCoords coords);

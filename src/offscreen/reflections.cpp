@@ -88,21 +88,21 @@ void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
     glTranslatef(-eyeX, -eyeY, -eyeZ);
 }
 
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, const RoomDrawing& room,
                        const bool* shown) {
     const Vec3 eye = coarse[1].centre.position();
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
     reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
-                   [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, roomList); });
+                   [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, &room); });
 }
 
-void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
+void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,
                             int variant, const bool* shown) {
     const Vec3 eye = bauble.centre.position();
     // The view's own environment picture stands in slot 7 while it draws.
     const GLuint saved = scene.slot[7];
     scene.slot[7] = offscreen.environmentTexture;
     reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
-                   [&] { drawBodyScene(bauble, scene, roomList, variant); });
+                   [&] { drawBodyScene(bauble, scene, &room, variant); });
     scene.slot[7] = saved;
 }

@@ -32,12 +32,12 @@ GLuint stockPicture(GLenum environment, const char* path) {
     return name;
 }
 
-// The current lighting as the view's own 52 light maps and a room list.
-GLuint stockLightMaps() {
+// The current lighting as the view's own 52 light maps and the room over them.
+RoomDrawing stockLightMaps() {
     GLuint names[kRoomSurfaces];
     glGenTextures(kRoomSurfaces, names);
     loadPatchTextures(names);
-    return compileRoomList(names, RoomTexCoords::LightMap);
+    return compileRoomDrawing(names, RoomTexCoords::LightMap);
 }
 
 }  // namespace
@@ -64,28 +64,26 @@ GLuint createIdentityView(GLuint* surfaceIdentityList) {
     return o.identityPatchList;
 }
 
-GLuint createBaubleView() {
+void createBaubleView() {
     OffscreenState& o = offscreen;
     o.baubleView = host.createView(kBaubleViewSize);
     host.makeViewCurrent(o.baubleView);
     // The fresh context's first name: the same number as the main context's
     // bauble picture, so the spheres show the small picture in here.
     stockPicture(GL_DECAL, "Images/Bombka_low.bmp");
-    o.baubleRoomList = stockLightMaps();
+    o.baubleRoom = stockLightMaps();
     finishView(kBaubleViewSize);
     host.releaseContext();
     host.makeMainCurrent();
-    return o.baubleRoomList;
 }
 
-GLuint createEnvironmentView() {
+void createEnvironmentView() {
     OffscreenState& o = offscreen;
     o.environmentView = host.createView(kEnvironmentViewSize);
     host.makeViewCurrent(o.environmentView);
     o.environmentTexture = stockPicture(GL_MODULATE, "Images/Env.bmp");
-    o.environmentRoomList = stockLightMaps();
+    o.environmentRoom = stockLightMaps();
     finishView(kEnvironmentViewSize);
     host.releaseContext();
-    return o.environmentRoomList;
 }
 

@@ -20,6 +20,7 @@
 #include <epoxy/gl.h>
 
 #include "image/texture.h"
+#include "render/room_drawing.h"
 
 struct OffscreenView;
 struct SphereMesh;
@@ -40,12 +41,12 @@ struct OffscreenState {
     GLuint identityJointNames[52] = {};   // both identities in one RGBA set
     GLuint identityJointList = 0;
     GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
-    GLuint baubleRoomList = 0;      // first lighting, in the bauble view
-    GLuint environmentRoomList = 0; // second lighting, in the environment view
+    RoomDrawing baubleRoom;         // first lighting, in the bauble view
+    RoomDrawing environmentRoom;    // second lighting, in the environment view
     // The main context's room lists: first lighting (light maps A) and
     // second lighting (light maps B).
-    GLuint mainRoomListA = 0;
-    GLuint mainRoomListB = 0;
+    RoomDrawing mainRoomA;
+    RoomDrawing mainRoomB;
     // Reflection faces rendered so far, for the tests and the benchmarks.
     uint64_t facesRendered = 0;
     // The main context's unpacking is set up by the first reflection upload.
@@ -61,23 +62,23 @@ extern OffscreenState offscreen;
 // surface-identity list. Leaves no context current.
 GLuint createIdentityView(GLuint* surfaceIdentityList);
 // Creates the bauble view: the low-resolution bauble picture as its first
-// name, the current light maps and a room list over them (returned). Leaves
+// name, the current light maps and the room over them. Leaves
 // the main context current.
-GLuint createBaubleView();
+void createBaubleView();
 // Creates the environment view: its environment picture, the current light
-// maps and a room list over them (returned). Leaves no context current.
-GLuint createEnvironmentView();
+// maps and the room over them. Leaves no context current.
+void createEnvironmentView();
 
 // The nine-bauble scenes' pass: the room and the coarse baubles, six times
 // from the centre of the large bauble (element 1), into slots 0-5. With
 // shown, only the faces it marks are drawn; the other slots keep their
 // pictures. The main context is left with the decal environment either way.
-void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, GLuint roomList,
+void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, const RoomDrawing& room,
                        const bool* shown = nullptr);
 // The single-bauble scenes' pass: the room and the cloth, six times from the
 // bauble's centre, into slots 0-5; variant 1 or 2 goes to the scene drawing.
 // shown as for renderBaubleFaces.
-void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, GLuint roomList,
+void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,
                             int variant, const bool* shown = nullptr);
 
 // The projection of one reflection face (0..5: +z, -z, +y, -y, +x, -x)

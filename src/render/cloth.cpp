@@ -2,6 +2,7 @@
 #include "render/cloth.h"
 
 #include "render/fused_passes.h"
+#include "render/shortcuts.h"
 #include "show/room.h"
 
 #include "show/show_flags.h"
@@ -403,38 +404,21 @@ bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const G
 }
 
 bool tableclothMayShow() {
-    float p[16], m[16], pm[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, p);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int c = 0; c < 4; ++c)
-        for (int r = 0; r < 4; ++r) {
-            double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += double(p[k * 4 + r]) * m[c * 4 + k];
-            pm[c * 4 + r] = static_cast<float>(sum);
-        }
+    double pm[16];
+    currentClipMatrix(pm);
     // Each half is drawn as strips of its own: it is unseen when all its
     // points lie beyond one and the same clip plane.
     for (Particle* head : {showBodies.tableLeft.particles, showBodies.tableRight.particles}) {
         if (!head) return true;
-        unsigned outside = 0x3F;  // the planes every point so far lies beyond
+        float points[kClothVertices][3];
         int v = 0;
         for (Particle* q = head->next; q && v < kClothVertices; q = q->next, ++v) {
-            const double x = q->position.x, y = q->position.y, z = q->position.z;
-            double clip[4];
-            for (int r = 0; r < 4; ++r) clip[r] = pm[r] * x + pm[4 + r] * y + pm[8 + r] * z + pm[12 + r];
-            // A margin well past any rounding of the transform.
-            const double w = clip[3] * 1.001 + 1e-6;
-            unsigned bits = 0;
-            if (clip[0] > w) bits |= 1;
-            if (clip[0] < -w) bits |= 2;
-            if (clip[1] > w) bits |= 4;
-            if (clip[1] < -w) bits |= 8;
-            if (clip[2] > w) bits |= 16;
-            if (clip[2] < -w) bits |= 32;
-            outside &= bits;
-            if (!outside) return true;
+            points[v][0] = q->position.x;
+            points[v][1] = q->position.y;
+            points[v][2] = q->position.z;
         }
         if (v < kClothVertices) return true;  // a short list repeats its head
+        if (!allBeyondOnePlane(pm, points, v)) return true;
     }
     return false;
 }

@@ -132,9 +132,9 @@ bool largeBaubleDrawn(BaubleScene scene) {
 }
 
 // Room, lit baubles, textures added where the baubles already are, strings.
-void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList) {
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room) {
     const SoftBody& body = baubleBody(scene);
-    if (roomList) glCallList(roomList);
+    drawRoom(room);
     if (drawingShortcuts && drawSpheresInOnePass(array, body.colliders, textures.slot)) {
         glBlendFunc(GL_ONE, GL_ONE);  // as the texture pass leaves it
     } else {
@@ -153,8 +153,8 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 
 // Room, the cloth lit then multiplied by the environment picture, and the
 // bauble showing the room around it (not in the finale).
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, GLuint roomList, int32_t variant) {
-    if (roomList) glCallList(roomList);
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant) {
+    drawRoom(room);
     if (drawingShortcuts && drawSheetInOnePass(variant, textures.slot[7], textures.slot[8], textures.slot)) {
         glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
     } else {

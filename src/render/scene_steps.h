@@ -14,6 +14,7 @@
 #include "math/vec3.h"
 #include "physics/model.h"
 #include "render/lighting.h"
+#include "render/room_drawing.h"
 #include "render/sphere.h"
 
 // The two nine-bauble scenes: baubles on swinging pins around the standing
@@ -58,7 +59,7 @@ void stepFinaleBodyScene();
 // a particle. The driven-strings scene's standing ball does not.
 bool largeBaubleDrawn(BaubleScene scene);
 // Draw: the room (0 for none), lit baubles, their textures added, strings.
-void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, GLuint roomList);
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room);
 // Draw: the room, the cloth of the variant (1, 2 or 3) with the environment
 // picture multiplied on, then for 1 and 2 the bauble with the six reflection views.
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, GLuint roomList, int32_t variant);
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant);

@@ -1,4 +1,39 @@
-// shortcuts.cpp - the switch for the drawing's shortcuts.
+// shortcuts.cpp - the switch for the drawing's shortcuts, and the test for
+// geometry off the picture.
 #include "render/shortcuts.h"
 
+#include <epoxy/gl.h>
+
 bool drawingShortcuts = true;
+
+void currentClipMatrix(double pm[16]) {
+    float p[16], m[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, p);
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int c = 0; c < 4; ++c)
+        for (int r = 0; r < 4; ++r) {
+            double sum = 0;
+            for (int k = 0; k < 4; ++k) sum += double(p[k * 4 + r]) * m[c * 4 + k];
+            pm[c * 4 + r] = sum;
+        }
+}
+
+bool allBeyondOnePlane(const double pm[16], const float (*points)[3], int count) {
+    unsigned outside = 0x3F;  // the planes every point so far lies beyond
+    for (int v = 0; v < count; ++v) {
+        const double x = points[v][0], y = points[v][1], z = points[v][2];
+        double clip[4];
+        for (int r = 0; r < 4; ++r) clip[r] = pm[r] * x + pm[4 + r] * y + pm[8 + r] * z + pm[12 + r];
+        const double w = clip[3] * 1.001 + 1e-6;
+        unsigned bits = 0;
+        if (clip[0] > w) bits |= 1;
+        if (clip[0] < -w) bits |= 2;
+        if (clip[1] > w) bits |= 4;
+        if (clip[1] < -w) bits |= 8;
+        if (clip[2] > w) bits |= 16;
+        if (clip[2] < -w) bits |= 32;
+        outside &= bits;
+        if (!outside) return false;
+    }
+    return count > 0;
+}

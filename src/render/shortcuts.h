@@ -6,3 +6,10 @@
 #pragma once
 
 extern bool drawingShortcuts;
+
+// The current projection times modelview, column-major, in double.
+void currentClipMatrix(double pm[16]);
+// True when all the points lie beyond one and the same clip plane of pm,
+// by a margin well past any rounding of the transform: nothing drawn
+// between them can reach the picture.
+bool allBeyondOnePlane(const double pm[16], const float (*points)[3], int count);

@@ -124,7 +124,7 @@ TEST_F(Reflections, BaubleFacesSeeTheRoomAroundTheEye) {
     if (!offscreen.baubleView) createBaubleView();
     // From the room's centre: floor below, ceiling above, a wall each way.
     placeSphere(spheres.coarse[1], Vec3(0, 0, 0));
-    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoom);
     // The corner cubes fill the rest of each picture (a quarter or so of
     // the walls' and the ceiling's pictures; none of the floor's).
     const Paint around[6] = {Magenta, Yellow, Blue, Red, Green, Cyan};
@@ -141,7 +141,7 @@ TEST_F(Reflections, BaubleFacesSeeTheRoomAroundTheEye) {
     // Looking along +x: wall x = +1 on the left, the piece of wall z = +1
     // between the corner cubes on the right.
     placeSphere(spheres.coarse[1], Vec3(0, 0, 0.5f));
-    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoomList);
+    renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoom);
     int size = 0;
     std::vector<unsigned char> px = slotPicture(textures.scene.slot[1], &size);
     auto at = [&](int x, int y) { return classify(&px[(y * size + x) * 3]); };
@@ -162,7 +162,7 @@ TEST_F(Reflections, TheBaublesOwnFacesNeverShowAndSlotSevenComesBack) {
     const GLuint mainEnvironment = textures.scene.slot[7];
     placeSphere(spheres.largeBauble, Vec3(0.1f, -0.2f, 0.05f));
     renderEnvironmentFaces(offscreen.environmentView, spheres.largeBauble, textures.scene,
-                           offscreen.environmentRoomList, 1);
+                           offscreen.environmentRoom, 1);
     EXPECT_EQ(textures.scene.slot[7], mainEnvironment);
     std::vector<unsigned char> withBauble[6];
     for (int k = 0; k < 6; ++k) {
@@ -174,7 +174,7 @@ TEST_F(Reflections, TheBaublesOwnFacesNeverShowAndSlotSevenComesBack) {
     SphereMesh hidden;
     buildSphere(hidden, 0.292f, 1, textures.bauble);
     placeSphere(hidden, Vec3(0.1f, -0.2f, 0.05f));
-    renderEnvironmentFaces(offscreen.environmentView, hidden, textures.scene, offscreen.environmentRoomList, 1);
+    renderEnvironmentFaces(offscreen.environmentView, hidden, textures.scene, offscreen.environmentRoom, 1);
     EXPECT_EQ(textures.scene.slot[7], mainEnvironment);
     long differing = 0;
     for (int k = 0; k < 6; ++k) {

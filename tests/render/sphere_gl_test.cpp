@@ -275,7 +275,7 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         stepBaubleScene(b, 0.008, camera, spheres.detailed, spheres.coarse);
         glEnable(GL_BLEND);
         glDepthFunc(GL_GREATER);
-        drawBaubleScene(b, spheres.detailed, scene, 0);
+        drawBaubleScene(b, spheres.detailed, scene, nullptr);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
         GLint func = 0;
@@ -287,7 +287,7 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         for (GLuint& t : s.faceTexture) t = 99;
         glEnable(GL_TEXTURE_2D);
         glDepthFunc(GL_GREATER);
-        drawBodyScene(s, scene, 0, variant);
+        drawBodyScene(s, scene, nullptr, variant);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
         GLint func = 0;

@@ -86,17 +86,18 @@ int spreadOfDifferences(const std::vector<unsigned char>& a, const std::vector<u
     return maxX < 0 ? 0 : std::max(maxX - minX, maxY - minY) + 1;
 }
 
-// Differing pixels where the long way is nowhere brighter: a picture
-// multiplied in once more.
-size_t pixelsMultipliedTwice(const std::vector<unsigned char>& once, const std::vector<unsigned char>& twice) {
+// Differing pixels where the long way is nowhere brighter (the picture
+// multiplied in once more), or nowhere darker (added once more).
+size_t pixelsTwiceOver(const std::vector<unsigned char>& once, const std::vector<unsigned char>& twice,
+                       bool multiplied) {
     size_t n = 0;
     for (size_t i = 0; i + 3 < once.size() && i + 3 < twice.size(); i += 4) {
-        bool differs = false, brighter = false;
+        bool differs = false, against = false;
         for (size_t c = i; c < i + 3; ++c) {
             differs = differs || once[c] != twice[c];
-            brighter = brighter || twice[c] > once[c];
+            against = against || (multiplied ? twice[c] > once[c] : twice[c] < once[c]);
         }
-        n += differs && !brighter;
+        n += differs && !against;
     }
     return n;
 }
@@ -145,15 +146,21 @@ TEST(UnseenWork, SkippingItLeavesEveryFrameAsItWas) {
                 EXPECT_LE(spreadOfDifferences(all[i], skipped[i]), 24) << "frame " << i;
                 continue;
             }
+            const size_t differing = differingPixels(all[i], skipped[i]);
             if (w == SceneWindow::SingleBauble1 || w == SceneWindow::SingleBauble2) {
                 // The sheet in one pass: where it folds over itself at one
                 // depth the two passes multiplied its picture in twice, a
                 // dark stipple along the fold; one pass multiplies it once.
-                const size_t differing = differingPixels(all[i], skipped[i]);
-                EXPECT_LE(differing, 96u) << "frame " << i;
-                EXPECT_EQ(pixelsMultipliedTwice(skipped[i], all[i]), differing) << "frame " << i;
+                EXPECT_LE(differing, 160u) << "frame " << i;
+                EXPECT_EQ(pixelsTwiceOver(skipped[i], all[i], true), differing) << "frame " << i;
+            } else if (w == SceneWindow::DrivenStrings || w == SceneWindow::HangingBauble) {
+                // A bauble in one pass: where two baubles meet at one depth
+                // the texture pass added both pictures, a white speck; one
+                // pass adds the nearer bauble's own.
+                EXPECT_LE(differing, 4u) << "frame " << i;
+                EXPECT_EQ(pixelsTwiceOver(skipped[i], all[i], false), differing) << "frame " << i;
             } else {
-                EXPECT_EQ(differingPixels(all[i], skipped[i]), 0u) << "frame " << i;
+                EXPECT_EQ(differing, 0u) << "frame " << i;
             }
             EXPECT_EQ(magentaPixels(skipped[i]), magentaPixels(all[i])) << "frame " << i;
         }
