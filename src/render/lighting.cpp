@@ -27,11 +27,14 @@ void lightVertex(Vertex& v, const Light* lights, int32_t count) {
         const float lx = l.position.x - px;
         const float ly = l.position.y - py;
         const float lz = l.position.z - pz;
+        // A light behind the surface gives a cosine of at most 0 whatever
+        // the distance: no root, no division for it.
+        const float dot = lx * nx + ly * ny + lz * nz;
+        if (!(dot > 0.0f)) continue;
         const float d = static_cast<float>(std::sqrt(static_cast<double>(lx * lx + ly * ly + lz * lz)));
-        // A light sitting on the vertex gives 0/0 here, which fails the test below.
-        const float cs = (lx * nx + ly * ny + lz * nz) / d;
-        const float a = attenuation(l, d);
+        const float cs = dot / d;
         if (cs > 0.0f) {
+            const float a = attenuation(l, d);
             r += cs * l.colour.x * a;
             g += cs * l.colour.y * a;
             b += cs * l.colour.z * a;
