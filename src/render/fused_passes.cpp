@@ -4,9 +4,9 @@
 namespace {
 
 // Bytes as the frame buffer holds them: clamped, scaled and rounded to the
-// nearest even, as a colour is stored; a product of two bytes rounded to the
-// nearest byte, (t + (t >> 8) + 128) >> 8, as blending multiplies; a sum
-// held at 255, as blending adds. Every step is an integer below 2^24, exact
+// nearest even, as a colour is stored; a product of two bytes worked as the
+// blending works it, (t + (t >> 8) + 128) >> 8 (the nearest byte but for a
+// few products, one below); a sum held at 255, as blending adds. Every step is an integer below 2^24, exact
 // in a float. Where the blending read the pixel under the fragment, the
 // program reads it too.
 const char* const kByteArithmetic = R"(#version 130
