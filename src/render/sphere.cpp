@@ -314,11 +314,12 @@ void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLu
 
 namespace {
 
-// A sphere reaching to within a hair of a wall can have points at the
-// wall's very depth.
+// A sphere reaching to within a centimetre of a wall may have points at the
+// wall's very depth; one standing further off is many depth steps in front
+// of any wall behind it.
 bool touchesRoom(const SphereMesh& s) {
     const Vec3 c = s.centre.position();
-    const float reach = s.radius * 1.01f + 1e-4f;
+    const float reach = s.radius * 1.01f + 0.01f;
     return c.x - reach <= kRoomMin.x || c.y - reach <= kRoomMin.y || c.z - reach <= kRoomMin.z ||
            c.x + reach >= kRoomMax.x || c.y + reach >= kRoomMax.y || c.z + reach >= kRoomMax.z;
 }
