@@ -137,9 +137,7 @@ void unswayTrees() {
     L.treesSwayed = false;
 }
 
-void lightTerrain() {
-    for (Vertex& v : landscape.terrain) lightVertex(v, landscape.landscapeLights, kLandscapeLights);
-}
+void lightTerrain() { lightVertices(landscape.terrain, kTerrainVertices, landscape.landscapeLights, kLandscapeLights); }
 
 namespace {
 

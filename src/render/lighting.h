@@ -20,5 +20,8 @@ struct Light {
 
 // Overwrites v's colour with its diffuse colour under lights[0..count).
 void lightVertex(Vertex& v, const Light* lights, int32_t count);
+// lightVertex for vertices[0..n), four at a time where the processor can:
+// the very same colours.
+void lightVertices(Vertex* vertices, int32_t n, const Light* lights, int32_t count);
 // Adds the highlight of lights[0..count) as seen by the viewer at -camera.pos.
 void addSpecular(Vertex& v, const Light* lights, int32_t count, Vertex camera);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "render/lighting.h"
 
@@ -163,6 +166,46 @@ TEST(AddSpecular, AttenuatedSummedAndDegenerateLights) {
     Vertex w = facing(Vec3(0, 0, 0), Vec3(0, 1, 0));
     addSpecular(w, lights, 2, viewerAt(Vec3(0, 0, 0)));
     expectColour(w, 1, 1, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Bits of a float: equal colours must be equal to the last bit.
+uint32_t bitsOf(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, sizeof u);
+    return u;
+}
+
+TEST(LightVertices, FourAtATimeGiveEveryVertexItsOwnColourToTheBit) {
+    // A small random world: vertices with unit normals in all directions,
+    // lights in front and behind, on a vertex, dark and over-bright, with
+    // every kind of attenuation; counts that leave a remainder of three.
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> u(-3.0f, 3.0f), c(-0.5f, 2.0f), k(0.0f, 0.3f);
+    std::vector<Light> lights;
+    for (int i = 0; i < 51; ++i)
+        lights.push_back(makeLight(Vec3(u(rng), u(rng), u(rng)), Vec3(c(rng), c(rng), c(rng)), k(rng) + 0.05f,
+                                   k(rng), k(rng)));
+    std::vector<Vertex> one, four;
+    for (int v = 0; v < 2047; ++v) {
+        Vec3 n(u(rng), u(rng), u(rng));
+        n = n * (1.0f / std::sqrt(dot(n, n)));
+        one.push_back(facing(Vec3(u(rng), u(rng), u(rng)), n));
+    }
+    one[5].setPosition(lights[3].position);  // a light sitting on a vertex
+    four = one;
+    for (Vertex& v : one) lightVertex(v, lights.data(), static_cast<int32_t>(lights.size()));
+    lightVertices(four.data(), static_cast<int32_t>(four.size()), lights.data(), static_cast<int32_t>(lights.size()));
+    int differing = 0, lit = 0;
+    for (size_t v = 0; v < one.size(); ++v) {
+        for (int ch = 0; ch < 3; ++ch) differing += bitsOf(one[v].colour[ch]) != bitsOf(four[v].colour[ch]);
+        lit += one[v].colour[0] != 0.0f;
+    }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(lit, 1000);  // the world is lit, not black
 }
 
 }  // namespace
