@@ -6,11 +6,12 @@ namespace {
 // Bytes as the frame buffer holds them: clamped, scaled and rounded to the
 // nearest even, as a colour is stored; a product of two bytes worked as the
 // blending works it, (t + (t >> 8) + 128) >> 8 (the nearest byte but for a
-// few products, one below); a sum held at 255, as blending adds. Every step is an integer below 2^24, exact
-// in a float. Where the blending read the pixel under the fragment, the
-// program reads it too.
+// few products, one below); a sum held at 255, as blending adds. Every step
+// is an integer below 2^24, exact in a float. Where the blending read the
+// pixel under the fragment, the program reads it too.
 const char* const kByteArithmetic = R"(#version 130
 #extension GL_EXT_shader_framebuffer_fetch : require
+uniform sampler2D picture, second;
 vec4 bytes(vec4 x) { return roundEven(clamp(x, 0.0, 1.0) * 255.0); }
 vec4 times(vec4 a, vec4 b) {
     vec4 t = a * b;
@@ -25,41 +26,16 @@ vec4 decal(sampler2D picture) { return vec4(texture2DProj(picture, gl_TexCoord[0
 vec4 plusDecal(vec4 sum, sampler2D picture) { return min(sum + bytes(decal(picture)), 255.0); }
 )";
 
+// Each program's output (read too where the blending read the pixel) and
+// its sum; the pictures are on units 0 and 1.
 const char* const kBodies[kFusedPassPrograms] = {
-    R"(
-inout vec4 pixel;
-uniform sampler2D picture;
-void main() { pixel = timesColourPlusColour(texture2DProj(picture, gl_TexCoord[0])); }
-)",
-    R"(
-inout vec4 pixel;
-void main() { pixel = timesColourPlusColour(pixel); }
-)",
-    R"(
-out vec4 pixel;
-uniform sampler2D picture;
-void main() { pixel = plusDecal(bytes(gl_Color), picture) / 255.0; }
-)",
-    R"(
-out vec4 pixel;
-uniform sampler2D picture, second;
-void main() { pixel = plusDecal(plusDecal(bytes(gl_Color), picture), second) / 255.0; }
-)",
-    R"(
-inout vec4 pixel;
-uniform sampler2D picture;
-void main() { pixel = plusDecal(bytes(pixel), picture) / 255.0; }
-)",
-    R"(
-inout vec4 pixel;
-uniform sampler2D picture, second;
-void main() { pixel = plusDecal(plusDecal(bytes(pixel), picture), second) / 255.0; }
-)",
-    R"(
-out vec4 pixel;
-uniform sampler2D picture;
-void main() { pixel = times(bytes(gl_Color), bytes(decal(picture))) / 255.0; }
-)",
+    "inout vec4 pixel; void main() { pixel = timesColourPlusColour(texture2DProj(picture, gl_TexCoord[0])); }",
+    "inout vec4 pixel; void main() { pixel = timesColourPlusColour(pixel); }",
+    "out vec4 pixel; void main() { pixel = plusDecal(bytes(gl_Color), picture) / 255.0; }",
+    "out vec4 pixel; void main() { pixel = plusDecal(plusDecal(bytes(gl_Color), picture), second) / 255.0; }",
+    "inout vec4 pixel; void main() { pixel = plusDecal(bytes(pixel), picture) / 255.0; }",
+    "inout vec4 pixel; void main() { pixel = plusDecal(plusDecal(bytes(pixel), picture), second) / 255.0; }",
+    "out vec4 pixel; void main() { pixel = times(bytes(gl_Color), bytes(decal(picture))) / 255.0; }",
 };
 
 GLuint programs[kFusedPassPrograms] = {};
