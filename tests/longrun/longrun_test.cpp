@@ -114,7 +114,11 @@ void runWholeShow(const ShowRun& run) {
     Faults faults;
     scanShow(faults);
     int nextStall = 0;
-    long memoryAt100s = 0;
+    // Memory is taken once every kind of frame up to the single baubles has
+    // been drawn: the software rasterizer compiles code for each new way of
+    // drawing the first time a scene needs it, and the fused passes of the
+    // bauble and sheet scenes first come at 98 to 121 s.
+    long memoryMidShow = 0;
     uint64_t frames = 0;
     int catchUpChecks = 0;
     while (quits == 0 && frames < 2000000) {
@@ -122,7 +126,7 @@ void runWholeShow(const ShowRun& run) {
         ++frames;
         const uint32_t elapsed = elapsedMs();
         if (frames % 7 == 0) scanShow(faults);
-        if (memoryAt100s == 0 && elapsed >= 100000) memoryAt100s = residentKb();
+        if (memoryMidShow == 0 && elapsed >= 125000) memoryMidShow = residentKb();
         if (nextStall < run.stalls && elapsed >= run.stallsAt[nextStall]) {
             // The machine stops for ten seconds; then the drivers work off the
             // backlog one tick per frame.
@@ -161,10 +165,10 @@ void runWholeShow(const ShowRun& run) {
     EXPECT_EQ(catchUpChecks, 5 * run.stalls);
 #if !defined(__SANITIZE_ADDRESS__)
     // Frames allocate nothing that stays: memory at the end is what it was mid-show.
-    const long growth = residentKb() - memoryAt100s;
-    EXPECT_LT(growth, 8 * 1024) << "resident memory grew by " << growth << " kB from 100 s to the end";
-    std::printf("frames %llu, resident %ld kB at 100 s, %ld kB at the end\n",
-                static_cast<unsigned long long>(frames), memoryAt100s, residentKb());
+    const long growth = residentKb() - memoryMidShow;
+    EXPECT_LT(growth, 8 * 1024) << "resident memory grew by " << growth << " kB from 125 s to the end";
+    std::printf("frames %llu, resident %ld kB at 125 s, %ld kB at the end\n",
+                static_cast<unsigned long long>(frames), memoryMidShow, residentKb());
 #endif
     resetHost();
 }
