@@ -265,18 +265,23 @@ void surfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coo
     }
 }
 
-}  // namespace
-
-void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords) {
-    Vec3 corner[4];
-    float tex[4][2];
-    surfaceQuad(s, surfaceNumber, coords, corner, tex);
+// Sends the corners as one quad.
+void sendQuad(const Vec3 corner[4], const float tex[4][2]) {
     glBegin(GL_QUADS);
     for (int c = 0; c < 4; ++c) {
         glTexCoord2f(tex[c][0], tex[c][1]);
         glVertex3f(corner[c].x, corner[c].y, corner[c].z);
     }
     glEnd();
+}
+
+}  // namespace
+
+void drawSurfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords) {
+    Vec3 corner[4];
+    float tex[4][2];
+    surfaceQuad(s, surfaceNumber, coords, corner, tex);
+    sendQuad(corner, tex);
 }
 
 GLuint compileRoomList(const GLuint names[52], RoomTexCoords coords) {
@@ -302,13 +307,13 @@ RoomDrawing compileRoomDrawing(const GLuint names[52], RoomTexCoords coords) {
     d.surfaces = count;
     int number = 1;
     for (RadiositySurface* s = room.head; s && number <= count; s = s->next, ++number) {
-        glNewList(d.firstSurface + number - 1, GL_COMPILE);
-        glBindTexture(GL_TEXTURE_2D, names[number - 1]);
-        drawSurfaceQuad(*s, number, coords);
-        glEndList();
         Vec3 corner[4];
         float tex[4][2];
         surfaceQuad(*s, number, coords, corner, tex);
+        glNewList(d.firstSurface + number - 1, GL_COMPILE);
+        glBindTexture(GL_TEXTURE_2D, names[number - 1]);
+        sendQuad(corner, tex);
+        glEndList();
         for (const Vec3& c : corner) d.corners.insert(d.corners.end(), {c.x, c.y, c.z});
     }
     return d;
