@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -38,8 +39,8 @@ struct EntryState {
     // The live player
     bool paused = false;
     bool muted = false;
-    double clockShownUntil = 0;  // the show clock stays up until then
-    GLuint clockDigits = 0;
+    double clockShownUntil = 0;  // the player's display stays up until then
+    GLuint clockDigits = 0;      // the display's characters
 };
 EntryState entry;
 
@@ -69,7 +70,7 @@ bool stopRequested() {
     bool stop = stopSignalled();
     while (platformPollEvent(e))
         if (e.kind == PlatformEventKind::Quit || e.kind == PlatformEventKind::Close ||
-            (e.kind == PlatformEventKind::Key && e.key == kKeyEscape))
+            (e.kind == PlatformEventKind::Key && (e.key == kKeyEscape || e.key == 'q')))
             stop = true;
     return stop;
 }
@@ -103,122 +104,249 @@ bool drawShowFrameAt(uint64_t i) {
 
 // ---- live show ----
 
-// The player's keys: Space pauses, the arrows and Home jump, M mutes.
-constexpr int32_t kJumpShortMs = 5000, kJumpLongMs = 30000;
+// With BAUBLES_PRESENT_LOG set, the live show appends one line per presented
+// picture: the wall clock in seconds and the show time it shows, in ms. What
+// a viewer saw, over time, for the sync and smoothness checks.
+std::FILE* presentLog = nullptr;
 
-// The player's clock over the frame, while paused and just after a jump.
+void openPresentLog() {
+    const char* path = std::getenv("BAUBLES_PRESENT_LOG");
+    if (!path || !*path) return;
+    presentLog = std::fopen(path, "w");
+    if (!presentLog) std::fprintf(stderr, "baubles: cannot write the present log %s\n", path);
+}
+
+void logPresent() {
+    if (presentLog) std::fprintf(presentLog, "%.6f %u\n", platformSeconds(), elapsedMs());
+}
+
+// The player's keys, as video players have them: Space pauses, the arrows
+// and Home jump, '.' and ',' step a show frame while paused, 9 and 0 turn the
+// volume down and up, M mutes, Escape and Q end the show.
+constexpr int32_t kJumpShortMs = 5000, kJumpLongMs = 30000;
+constexpr int kVolumeSteps = 10;
+constexpr double kDisplaySeconds = 1.5;  // the display stays up after a key
+
+struct LivePlayer {
+    Pacer pacer = livePacer();
+    bool hidden = false;         // minimised or unmapped: advanced, not drawn
+    bool redraw = false;         // draw the frame at hand again
+    bool musicHeld = false;      // paused by us; let go at the next re-sync
+    int64_t seekFrame = -1;      // the show frame to jump to before the next picture
+    uint32_t shownMs = 0;        // the time of the picture last presented
+    int volume = kVolumeSteps;   // in tenths
+    double volumeShownUntil = 0;
+};
+LivePlayer live;
+
+// The player's display over the frame: while paused, and for a moment after
+// a jump, a step or a sound key.
 void liveOverlay(uint32_t elapsed) {
-    if (!entry.paused && platformSeconds() >= entry.clockShownUntil) return;
+    const double now = platformSeconds();
+    if (!entry.paused && now >= entry.clockShownUntil) return;
     if (!entry.clockDigits) {
         glGenTextures(1, &entry.clockDigits);
         prepareTexture(entry.clockDigits);
         if (loadTexture("Images/clock.bmp") != 0)
-            std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's clock shows no digits\n");
+            std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's display shows no text\n");
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
-    drawShowClock(entry.clockDigits, elapsed);
+    const int percent = now < live.volumeShownUntil ? live.volume * 100 / kVolumeSteps : -1;
+    drawPlayerDisplay(entry.clockDigits, elapsed, percent, entry.muted);
+}
+
+// Draws the frame at hand, unless nothing of it would be seen. True when it
+// was presented.
+bool presentFrame() {
+    if (live.hidden) return false;
+    drawFrame();
+    live.shownMs = elapsedMs();
+    logPresent();
+    return true;
+}
+
+// The music goes to the picture just presented; held music is let go there.
+void syncMusic() {
+    host.seekMusic(live.shownMs / 1000.0);
+    if (live.musicHeld) host.pauseMusic(false);
+    live.musicHeld = false;
+}
+
+// A step of the loop is over at time now: the music follows the picture if
+// the two may have parted since the last one.
+void stepDone(bool presented) {
+    if (stepTaken(live.pacer, platformSeconds(), presented)) syncMusic();
+}
+
+// Ends the live show where the viewer is, and says where, so that they can
+// come back to it. The show's own end needs no word.
+int stopLive(int code, uint32_t ms) {
+    if (elapsedMs() <= kShowLengthMs)
+        std::fprintf(stderr, "baubles: stopped at %.3f s; --start %.3f plays on from there\n", ms / 1000.0,
+                     ms / 1000.0);
+    return code;
+}
+
+// A key of the player's.
+void playerKey(const PlatformEvent& e) {
+    const double now = platformSeconds();
+    const int64_t at = live.seekFrame >= 0 ? live.seekFrame : static_cast<int64_t>(showFrameAt(live.shownMs));
+    int32_t jump = 0;
+    switch (e.key) {
+        case kKeySpace:
+            if (e.repeat) break;
+            entry.paused = !entry.paused;
+            if (entry.paused) {
+                host.pauseMusic(true);
+                live.musicHeld = true;
+            } else {
+                // The music is let go with the first picture after the pause.
+                startPacing(live.pacer, now);
+                requestResync(live.pacer);
+            }
+            live.redraw = true;
+            break;
+        case 'm':
+            if (e.repeat) break;
+            host.muteMusic(entry.muted = !entry.muted);
+            entry.clockShownUntil = now + kDisplaySeconds;
+            live.redraw = true;
+            break;
+        case '9':
+        case '0':
+            live.volume = std::clamp(live.volume + (e.key == '0' ? 1 : -1), 0, kVolumeSteps);
+            host.setMusicVolume(static_cast<double>(live.volume) / kVolumeSteps);
+            entry.clockShownUntil = live.volumeShownUntil = now + kDisplaySeconds;
+            live.redraw = true;
+            break;
+        case '.':
+        case ',':
+            // One show frame on or back, only while the picture stands still.
+            if (entry.paused) live.seekFrame = std::max<int64_t>(0, at + (e.key == '.' ? 1 : -1));
+            break;
+        case 'q':
+            shellKey(kKeyEscape);
+            break;
+        case kKeyLeft: jump = -kJumpShortMs; break;
+        case kKeyRight: jump = kJumpShortMs; break;
+        case kKeyDown: jump = -kJumpLongMs; break;
+        case kKeyUp: jump = kJumpLongMs; break;
+        case kKeyHome: live.seekFrame = 0; break;
+        default:
+            shellKey(e.key);
+            break;
+    }
+    // Held keys add up into one jump, made before the next picture.
+    if (jump != 0) {
+        const int64_t ms = std::clamp<int64_t>(int64_t{showFrameMs(static_cast<uint64_t>(at))} + jump, 0, kShowLengthMs);
+        live.seekFrame = static_cast<int64_t>(showFrameAt(static_cast<double>(ms)));
+    }
+}
+
+// One waiting event; false when none was waiting.
+bool liveEvent() {
+    PlatformEvent e;
+    if (!platformPollEvent(e)) return false;
+    switch (e.kind) {
+        case PlatformEventKind::Quit:
+            host.postQuit(0);
+            break;
+        case PlatformEventKind::Key:
+            playerKey(e);
+            break;
+        case PlatformEventKind::Resize:
+            shellSize(e.width, e.height);
+            live.redraw = true;
+            break;
+        case PlatformEventKind::Expose:
+            live.redraw = true;
+            break;
+        case PlatformEventKind::Hidden:
+            live.hidden = true;
+            break;
+        case PlatformEventKind::Shown:
+            live.hidden = false;
+            live.redraw = true;
+            break;
+        case PlatformEventKind::Close:
+            shellDestroy();
+            break;
+        case PlatformEventKind::None:
+            break;
+    }
+    return true;
+}
+
+// The jump: advanced to unseen, then presented; the pacing and the music
+// carry on from that picture.
+void jumpNow() {
+    const uint64_t frame = static_cast<uint64_t>(live.seekFrame);
+    live.seekFrame = -1;
+    seekShow(frame, seekInterrupted);
+    if (showClock.frame != frame) {
+        // A stop came first: Escape, Q or the close button end the show as in play.
+        host.postQuit(0);
+        return;
+    }
+    entry.clockShownUntil = platformSeconds() + kDisplaySeconds;
+    advanceShowFrame();
+    const bool presented = presentFrame();
+    startPacing(live.pacer, platformSeconds());
+    live.pacer.done = 1;
+    if (!entry.paused) requestResync(live.pacer);
+    stepDone(presented);
 }
 
 int runLive(double startSeconds) {
-    // The music started with frame 0; a later start moves both there.
+    beforePresent = liveOverlay;
+    openPresentLog();
+    // The music starts with the first picture, wherever the show starts.
     if (startSeconds > 0) {
         const uint64_t first = showFrameAt(startSeconds * 1000.0);
+        live.shownMs = showFrameMs(first);
         seekShow(first, seekInterrupted);
-        host.seekMusic(showFrameMs(first) / 1000.0);
+        // Stopped on the way: nothing was seen yet, so the start still stands.
+        if (showClock.frame != first) return stopLive(stopSignalled() ? stopExitCode() : 0, live.shownMs);
     }
-    beforePresent = liveOverlay;
-    // A slow frame is made up by advancing unseen, so the picture keeps up
-    // with the music.
-    Pacer pacer = livePacer();
-    startPacing(pacer, platformSeconds());
-    bool redraw = false;           // draw the frame at hand again (paused)
-    int64_t seekTarget = -1;       // ms to jump to before the next frame
+    startPacing(live.pacer, platformSeconds());
+    requestResync(live.pacer);
     int code = 0;
     for (;;) {
-        if (stopSignalled()) return stopExitCode();
-        PlatformEvent e;
-        if (platformPollEvent(e)) {
-            switch (e.kind) {
-                case PlatformEventKind::Quit:
-                    return 0;
-                case PlatformEventKind::Key: {
-                    const int32_t now = static_cast<int32_t>(seekTarget >= 0 ? seekTarget : elapsedMs());
-                    int32_t jump = 0;
-                    switch (e.key) {
-                        case kKeySpace:
-                            if (e.repeat) break;
-                            entry.paused = !entry.paused;
-                            host.pauseMusic(entry.paused);
-                            if (!entry.paused) startPacing(pacer, platformSeconds());
-                            redraw = true;
-                            break;
-                        case 'm':
-                            if (!e.repeat) host.muteMusic(entry.muted = !entry.muted);
-                            break;
-                        case kKeyLeft: jump = -kJumpShortMs; break;
-                        case kKeyRight: jump = kJumpShortMs; break;
-                        case kKeyDown: jump = -kJumpLongMs; break;
-                        case kKeyUp: jump = kJumpLongMs; break;
-                        case kKeyHome: seekTarget = 0; break;
-                        default:
-                            shellKey(e.key);
-                            break;
-                    }
-                    // Held keys add up into one jump, made before the next frame.
-                    if (jump != 0) seekTarget = std::clamp<int64_t>(int64_t{now} + jump, 0, kShowLengthMs);
-                    break;
-                }
-                case PlatformEventKind::Resize:
-                    shellSize(e.width, e.height);
-                    redraw = true;
-                    break;
-                case PlatformEventKind::Close:
-                    shellDestroy();
-                    break;
-                case PlatformEventKind::None:
-                    break;
-            }
-        } else if (seekTarget >= 0) {
-            // The frame at the target is advanced and drawn at once; the pacer
-            // carries on from there.
-            const uint64_t frame = showFrameAt(static_cast<double>(seekTarget));
-            seekTarget = -1;
-            seekShow(frame, stopSignalled);
-            host.seekMusic(showFrameMs(frame) / 1000.0);
-            entry.clockShownUntil = platformSeconds() + 1.5;
-            advanceShowFrame();
-            drawFrame();
-            startPacing(pacer, platformSeconds());
-            pacer.done = 1;
-        } else if (entry.paused) {
-            if (redraw) drawFrame();  // the same frame, now with the clock
-            redraw = false;
+        // Where the viewer is: the picture on screen, or while unseen, the show.
+        const uint32_t at = live.hidden ? elapsedMs() : live.shownMs;
+        if (stopSignalled()) return stopLive(stopExitCode(), at);
+        if (platformQuitRequested(&code)) return stopLive(code, at);
+        if (liveEvent()) continue;
+        if (live.seekFrame >= 0) {
+            jumpNow();
+            continue;
+        }
+        if (entry.paused) {
+            if (live.redraw) presentFrame();  // the same frame, with the display
+            live.redraw = false;
             platformSleep(0.01);
-        } else {
-            const int due = framesDue(pacer, platformSeconds());
-            if (due == 0) {
-                // The clock goes away on its own after a jump.
-                if (redraw || (entry.clockShownUntil > 0 && platformSeconds() >= entry.clockShownUntil)) {
-                    entry.clockShownUntil = 0;
-                    drawFrame();
-                    redraw = false;
-                }
-                platformSleep(secondsToNextFrame(pacer, platformSeconds()));
-                continue;
+            continue;
+        }
+        const int due = framesDue(live.pacer, platformSeconds());
+        if (due == 0) {
+            // The display goes away on its own.
+            if (!live.hidden &&
+                (live.redraw || (entry.clockShownUntil > 0 && platformSeconds() >= entry.clockShownUntil))) {
+                entry.clockShownUntil = 0;
+                presentFrame();
+                live.redraw = false;
             }
-            // Every due frame moves the show on; only the last is drawn.
-            for (int i = 0; i < due && !platformQuitRequested(&code); ++i) advanceShowFrame();
-            drawFrame();
-            redraw = false;
+            // Unseen, the show moves on in coarser steps: it costs next to nothing.
+            platformSleep(live.hidden ? 0.03 : secondsToNextFrame(live.pacer, platformSeconds()));
+            continue;
         }
-        if (platformQuitRequested(&code)) {
-            // Stopped before the end: say where, so a viewer can come back to it.
-            if (elapsedMs() <= kShowLengthMs)
-                std::fprintf(stderr, "baubles: stopped at %.3f s; --start %.3f plays on from there\n",
-                             elapsedMs() / 1000.0, elapsedMs() / 1000.0);
-            return code;
-        }
+        // Every due frame moves the show on; only the last is drawn.
+        for (int i = 0; i < due && !platformQuitRequested(&code); ++i) advanceShowFrame();
+        if (platformQuitRequested(&code)) continue;
+        const bool presented = presentFrame();
+        live.redraw = false;
+        stepDone(presented);
     }
 }
 
@@ -382,7 +510,14 @@ int main(int argc, char** argv) {
 
     // Outputs and stops are settled before anything is loaded or drawn.
     platformWatchStopSignals();
+    // The pictures and the track: here, beside the program, or installed.
+    // Found first, so a recording probes the same track the live show plays.
+    std::string lookedAt;
+    const bool foundAssets = platformFindAssets(lookedAt);
     if (const int refused = prepareOutputs(o)) return refused;
+    if (!foundAssets)
+        std::fprintf(stderr, "baubles: no Images/ and muzyka/ folders in %s; the show plays on without them\n",
+                     lookedAt.c_str());
 
     const bool live = o.mode == Options::Mode::Show;
     PlatformConfig config;
@@ -393,12 +528,8 @@ int main(int argc, char** argv) {
     config.renderHeight = o.renderHeight;
     config.modeSwitch = o.modeSwitch;
     // The music is set up before the window, as the show always did.
-    // The pictures and the track: here, beside the program, or installed.
-    std::string lookedAt;
-    if (!platformFindAssets(lookedAt))
-        std::fprintf(stderr, "baubles: no Images/ and muzyka/ folders in %s; the show plays on without them\n",
-                     lookedAt.c_str());
     const bool platformUp = platformInit(config, error);
+    music.startsWithFirstPicture = live;
     if (platformUp && live) initMusic();
     if (!platformUp || !platformOpenWindow(error)) {
         if (live)

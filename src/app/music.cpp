@@ -28,7 +28,9 @@ bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
 }
 
 void initMusic() {
+    const bool deferred = music.startsWithFirstPicture;
     music = MusicState();
+    music.startsWithFirstPicture = deferred;
     music.deviceOpen = host.openAudio();
     if (!music.deviceOpen) host.messageBox("Error", "Inicjacja diwajsu");
 
@@ -52,7 +54,7 @@ void initMusic() {
 }
 
 void startMusic() {
-    if (music.loaded) host.playMusic();
+    if (music.loaded && !music.startsWithFirstPicture) host.playMusic();
 }
 
 void shutdownMusic() {

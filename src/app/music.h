@@ -12,6 +12,10 @@ struct MusicState {
     std::vector<uint8_t> buffer;  // the whole file, as stored
     bool deviceOpen = false;
     bool loaded = false;          // a playable track is in the buffer
+    // The live player starts the track itself, at the moment the first
+    // picture is presented, from that picture's time: the end of the load
+    // leaves it be.
+    bool startsWithFirstPicture = false;
 };
 extern MusicState music;
 
@@ -21,7 +25,7 @@ extern const char* const musicPath;
 // Opens the device and reads the track into memory; the two failures each
 // show their message box and the show goes on (silent without a track).
 void initMusic();
-// Starts the track playing.
+// Starts the track playing (unless the first picture starts it).
 void startMusic();
 // Stops and frees the track and the device.
 void shutdownMusic();

@@ -3,12 +3,15 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 #include "app/timeline.h"
 
 namespace {
+
+constexpr uint32_t kShowMs = 300000;  // the whole show, for the progress bar
 
 void blackQuad(double opacity) {
     glEnable(GL_BLEND);
@@ -93,9 +96,63 @@ std::string showClockText(uint32_t showMs) {
     return text;
 }
 
-void drawShowClock(GLuint digits, uint32_t showMs) {
-    static const char cells[] = "0123456789:./";
-    const std::string text = showClockText(showMs);
+namespace {
+
+// The cells of the display's picture: 16 x 32 pixels each along 512 x 32.
+constexpr char kDisplayCells[] = "0123456789:./%mutedvol";
+constexpr float kCellW = 9, kCellH = 18, kPad = 4;
+
+// A dark box, readable on any scene, from x0 to x1 and y0 to y1.
+void darkBox(float x0, float y0, float x1, float y1, float alpha) {
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glColor4f(0, 0, 0, alpha);
+    glBegin(GL_QUADS);
+    glVertex2f(x0, y0);
+    glVertex2f(x1, y0);
+    glVertex2f(x1, y1);
+    glVertex2f(x0, y1);
+    glEnd();
+}
+
+// A line of text on a dark box, its top-left corner at (x0, y1).
+void textBox(GLuint cells, const std::string& text, float x0, float y1) {
+    const float x1 = x0 + kCellW * static_cast<float>(text.size());
+    darkBox(x0 - kPad, y1 - kCellH - kPad, x1 + kPad, y1 + kPad, 0.7f);
+    if (!cells) return;
+    // The characters are added onto the box.
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, cells);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glColor4f(1, 1, 1, 1);
+    glBegin(GL_QUADS);
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char* cell = std::strchr(kDisplayCells, text[k]);
+        if (text[k] == ' ' || !cell) continue;
+        const float s0 = static_cast<float>(cell - kDisplayCells) * 16.0f / 512.0f, s1 = s0 + 16.0f / 512.0f;
+        const float x = x0 + kCellW * static_cast<float>(k);
+        glTexCoord2f(s0, 0);
+        glVertex2f(x, y1 - kCellH);
+        glTexCoord2f(s1, 0);
+        glVertex2f(x + kCellW, y1 - kCellH);
+        glTexCoord2f(s1, 1);
+        glVertex2f(x + kCellW, y1);
+        glTexCoord2f(s0, 1);
+        glVertex2f(x, y1);
+    }
+    glEnd();
+    glDisable(GL_TEXTURE_2D);
+}
+
+}  // namespace
+
+std::string playerSoundText(int volumePercent, bool muted) {
+    if (muted) return "muted";
+    if (volumePercent < 0) return "";
+    return "vol " + std::to_string(volumePercent) + "%";
+}
+
+void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool muted) {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
     glMatrixMode(GL_PROJECTION);
     glPushMatrix();
@@ -105,41 +162,23 @@ void drawShowClock(GLuint digits, uint32_t showMs) {
     glLoadIdentity();
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
-    // A dark box, then the digits added onto it: readable on any scene.
-    const float cw = 9, ch = 18, x0 = -312, y1 = 232, pad = 4;
-    const float x1 = x0 + cw * static_cast<float>(text.size());
+    glDisable(GL_TEXTURE_2D);
     glEnable(GL_BLEND);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(0, 0, 0, 0.7f);
+    textBox(cells, showClockText(showMs), -312, 232);
+    const std::string sound = playerSoundText(volumePercent, muted);
+    if (!sound.empty()) textBox(cells, sound, 312 - kCellW * static_cast<float>(sound.size()), 232);
+    // The whole show as a thin bar along the bottom, filled as far as played.
+    const float left = -312, right = 312, bottom = -232, top = -228;
+    const float played = static_cast<float>(std::min<uint32_t>(showMs, kShowMs)) / kShowMs;
+    darkBox(left - 2, bottom - 2, right + 2, top + 2, 0.6f);
+    glDisable(GL_BLEND);
+    glColor3f(0.85f, 0.85f, 0.85f);
     glBegin(GL_QUADS);
-    glVertex2f(x0 - pad, y1 - ch - pad);
-    glVertex2f(x1 + pad, y1 - ch - pad);
-    glVertex2f(x1 + pad, y1 + pad);
-    glVertex2f(x0 - pad, y1 + pad);
+    glVertex2f(left, bottom);
+    glVertex2f(left + (right - left) * played, bottom);
+    glVertex2f(left + (right - left) * played, top);
+    glVertex2f(left, top);
     glEnd();
-    if (digits) {
-        glBlendFunc(GL_ONE, GL_ONE);
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, digits);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
-        glColor4f(1, 1, 1, 1);
-        glBegin(GL_QUADS);
-        for (size_t k = 0; k < text.size(); ++k) {
-            const char* cell = std::strchr(cells, text[k]);
-            if (text[k] == ' ' || !cell) continue;
-            const float s0 = static_cast<float>(cell - cells) * 16.0f / 256.0f, s1 = s0 + 16.0f / 256.0f;
-            const float x = x0 + cw * static_cast<float>(k);
-            glTexCoord2f(s0, 0);
-            glVertex2f(x, y1 - ch);
-            glTexCoord2f(s1, 0);
-            glVertex2f(x + cw, y1 - ch);
-            glTexCoord2f(s1, 1);
-            glVertex2f(x + cw, y1);
-            glTexCoord2f(s0, 1);
-            glVertex2f(x, y1);
-        }
-        glEnd();
-    }
     glMatrixMode(GL_MODELVIEW);
     glPopMatrix();
     glMatrixMode(GL_PROJECTION);

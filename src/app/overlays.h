@@ -21,12 +21,16 @@ void drawLogo(const TexturePair& logo, uint32_t t);
 // the centre in four stages over 45 s.
 void drawGreetings(const TexturePair* greetings, uint32_t t);
 
-// The player's clock in the top-left corner, "m:ss.t / 5:00", from the
-// digits picture (cells "0123456789:./" of 16 x 32 pixels along 256 x 32).
-// Leaves every GL state as it found it.
-void drawShowClock(GLuint digits, uint32_t showMs);
+// The player's display: its clock in the top-left corner, "m:ss.t / 5:00";
+// the volume ("vol 80%", when volumePercent >= 0) or "muted" in the
+// top-right one; a thin bar of the whole show along the bottom, filled as far
+// as showMs. Drawn from the cells picture ("0123456789:./%mutedvol" in cells
+// of 16 x 32 pixels along 512 x 32). Leaves every GL state as it found it.
+void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool muted);
 // The text of that clock.
 std::string showClockText(uint32_t showMs);
+// The text of the sound's corner: "muted", "vol N%", or nothing.
+std::string playerSoundText(int volumePercent, bool muted);
 
 // Scale of a greeting sprite: 0 at its growth start, 1.4 seven seconds later.
 double greetingScale(uint32_t t, uint32_t growthStart);

@@ -1,4 +1,5 @@
-// pacing.cpp - how many show frames each present carries.
+// pacing.cpp - how many show frames each present carries, and when the music
+// is set to the picture.
 #include "app/pacing.h"
 
 #include <cmath>
@@ -12,9 +13,13 @@ Pacer livePacer() {
 void startPacing(Pacer& pacer, double now) {
     pacer.start = now;
     pacer.done = 0;
+    pacer.lastStep = now;
 }
 
 int framesDue(Pacer& pacer, double now) {
+    // A stall: the loop was away far longer than any refresh takes. The
+    // picture makes it up below; the music may not have played on meanwhile.
+    if (pacer.lastStep >= 0 && now - pacer.lastStep > pacer.stallSeconds) pacer.resyncDue = true;
     const double elapsed = now - pacer.start;
     if (elapsed < 0) return 0;
     const uint64_t target = static_cast<uint64_t>(std::floor(elapsed * pacer.rate + 1e-6)) + 1;
@@ -33,4 +38,17 @@ int framesDue(Pacer& pacer, double now) {
 double secondsToNextFrame(const Pacer& pacer, double now) {
     const double due = pacer.start + static_cast<double>(pacer.done) / pacer.rate;
     return due > now ? due - now : 0.0;
+}
+
+void requestResync(Pacer& pacer) { pacer.resyncDue = true; }
+
+bool stepTaken(Pacer& pacer, double now, bool presented) {
+    pacer.lastStep = now;
+    if (!presented || !pacer.resyncDue) return false;
+    pacer.resyncDue = false;
+    // The picture just presented is the frame due now; the next one follows
+    // a frame's time later, and the music plays from this picture's time.
+    startPacing(pacer, now);
+    pacer.done = 1;
+    return true;
 }

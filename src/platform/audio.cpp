@@ -11,6 +11,9 @@ struct AudioState {
     bool open = false;
     Mix_Music* music = nullptr;
     bool paused = false;
+    bool muted = false;
+    int volume = MIX_MAX_VOLUME;
+    double startAt = -1;  // where a held track not yet playing starts
 };
 AudioState audio;
 
@@ -38,27 +41,47 @@ void playMusic() {
     if (audio.music) Mix_PlayMusic(audio.music, 1);  // once, no loop
 }
 
-// A track that has played to its end is started again before it moves.
+// A track not yet started, or played to its end, starts right at the place:
+// not a sample from before it is heard. Held, it starts there when let go.
 void seekMusic(double seconds) {
     if (!audio.music) return;
-    if (!Mix_PlayingMusic()) {
-        Mix_PlayMusic(audio.music, 1);
-        if (audio.paused) Mix_PauseMusic();
+    seconds = seconds < 0 ? 0 : seconds;
+    if (Mix_PlayingMusic()) {
+        audio.startAt = -1;
+        Mix_SetMusicPosition(seconds);
+    } else if (audio.paused) {
+        audio.startAt = seconds;
+    } else {
+        Mix_FadeInMusicPos(audio.music, 1, 0, seconds);
     }
-    Mix_SetMusicPosition(seconds < 0 ? 0 : seconds);
 }
 
 void pauseMusic(bool paused) {
     audio.paused = paused;
     if (!audio.music) return;
-    if (paused)
+    if (paused) {
         Mix_PauseMusic();
-    else
+    } else if (audio.startAt >= 0) {
+        Mix_FadeInMusicPos(audio.music, 1, 0, audio.startAt);
+        audio.startAt = -1;
+    } else {
         Mix_ResumeMusic();
+    }
+}
+
+void applyVolume() {
+    if (audio.open) Mix_VolumeMusic(audio.muted ? 0 : audio.volume);
 }
 
 void muteMusic(bool muted) {
-    if (audio.open) Mix_VolumeMusic(muted ? 0 : MIX_MAX_VOLUME);
+    audio.muted = muted;
+    applyVolume();
+}
+
+void setMusicVolume(double volume) {
+    volume = volume < 0 ? 0 : volume > 1 ? 1 : volume;
+    audio.volume = static_cast<int>(volume * MIX_MAX_VOLUME + 0.5);
+    applyVolume();
 }
 
 void closeAudio() {
@@ -101,6 +124,7 @@ void installAudioHost() {
     host.seekMusic = seekMusic;
     host.pauseMusic = pauseMusic;
     host.muteMusic = muteMusic;
+    host.setMusicVolume = setMusicVolume;
     host.closeAudio = closeAudio;
 }
 

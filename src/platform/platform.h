@@ -53,7 +53,16 @@ bool platformOpenWindow(std::string& error);
 // Shows the window once the start-up load is done, and hides the cursor.
 void platformShowWindow();
 
-enum class PlatformEventKind { None, Quit, Key, Resize, Close };
+enum class PlatformEventKind {
+    None,
+    Quit,
+    Key,
+    Resize,
+    Close,
+    Expose,  // the window's pixels were lost (uncovered, restored): draw again
+    Hidden,  // minimised or unmapped: nothing drawn is seen
+    Shown,   // seen again
+};
 // The keys the player reads; letters arrive as their lower-case character.
 enum PlatformKey : int {
     kKeyEscape = 27,
@@ -71,7 +80,9 @@ struct PlatformEvent {
     bool repeat = false;  // Key: sent again because the key is held down
     int width = 0, height = 0;
 };
-// Takes the next waiting event; false when none is waiting.
+// Takes the next waiting event; false when none is waiting. The window's own
+// business is done here: F11, Alt+Enter, f and a double-click toggle full
+// screen; the cursor shows while the mouse moves and hides after a second.
 bool platformPollEvent(PlatformEvent& event);
 // True once the show has asked to end; exitCode tells with what.
 bool platformQuitRequested(int* exitCode);

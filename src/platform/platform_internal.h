@@ -24,6 +24,7 @@ struct PlatformState {
     std::string assetDir;         // prefix of asset reads; empty: the working directory
     bool quit = false;
     int exitCode = 0;
+    double cursorShownAt = -1;    // when the mouse last moved; < 0 while hidden
 };
 extern PlatformState platform;
 

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <link.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #ifdef __GLIBC__
@@ -232,10 +233,32 @@ void windowResized() {
     if (a.width > 0 && a.height > 0) makeFrame(a.width, a.height);
 }
 
-// Full screen at the desktop's mode and a window, in turn (F11, Alt+Enter).
+// Full screen at the desktop's mode and a window, in turn. A show started
+// full screen leaves it for a window of the asked size (640x480 unless
+// --window said otherwise), shrunk to fit the screen's usable area, centred.
 void toggleFullscreen() {
     const bool full = (SDL_GetWindowFlags(platform.window) & SDL_WINDOW_FULLSCREEN) != 0;
-    SDL_SetWindowFullscreen(platform.window, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+    if (!full) {
+        SDL_SetWindowFullscreen(platform.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+        return;
+    }
+    SDL_SetWindowFullscreen(platform.window, 0);
+    SDL_SetWindowBordered(platform.window, SDL_TRUE);
+    int w = 0, h = 0;
+    SDL_GetWindowSize(platform.window, &w, &h);
+    const int display = SDL_GetWindowDisplayIndex(platform.window);
+    SDL_Rect usable{};
+    if (SDL_GetDisplayUsableBounds(display < 0 ? 0 : display, &usable) != 0) return;
+    if (platform.config.mode == VideoMode::Fullscreen) w = platform.config.width, h = platform.config.height;
+    // Room for the window manager's frame around it.
+    const int top = 40, side = 8;
+    const int maxW = usable.w - 2 * side, maxH = usable.h - top - side;
+    if (maxW > 0 && maxH > 0 && (w > maxW || h > maxH)) {
+        const double scale = std::min(static_cast<double>(maxW) / w, static_cast<double>(maxH) / h);
+        w = static_cast<int>(w * scale), h = static_cast<int>(h * scale);
+    }
+    SDL_SetWindowSize(platform.window, w, h);
+    SDL_SetWindowPosition(platform.window, usable.x + (usable.w - w) / 2, usable.y + top + (usable.h - top - side - h) / 2);
 }
 
 // Releasing would cost a context switch per frame for nothing: the main
@@ -430,15 +453,28 @@ int showKey(SDL_Keycode k) {
 
 bool platformPollEvent(PlatformEvent& event) {
     SDL_Event e;
+    // A still mouse goes out of sight after a second.
+    if (platform.cursorShownAt >= 0 && platformSeconds() - platform.cursorShownAt > 1.0) {
+        SDL_ShowCursor(SDL_DISABLE);
+        platform.cursorShownAt = -1;
+    }
     while (SDL_PollEvent(&e)) {
         event = PlatformEvent();
         switch (e.type) {
             case SDL_QUIT:
                 event.kind = PlatformEventKind::Quit;
                 return true;
+            case SDL_MOUSEMOTION:
+                if (platform.cursorShownAt < 0) SDL_ShowCursor(SDL_ENABLE);
+                platform.cursorShownAt = platformSeconds();
+                break;
+            case SDL_MOUSEBUTTONDOWN:
+                if (e.button.button == SDL_BUTTON_LEFT && e.button.clicks == 2) toggleFullscreen();
+                break;
             case SDL_KEYDOWN:
                 // The window's own business: the show never sees these keys.
                 if (e.key.keysym.sym == SDLK_F11 ||
+                    (e.key.keysym.sym == SDLK_f && !(e.key.keysym.mod & (KMOD_CTRL | KMOD_ALT | KMOD_GUI))) ||
                     (e.key.keysym.sym == SDLK_RETURN && (e.key.keysym.mod & KMOD_ALT))) {
                     if (!e.key.repeat) toggleFullscreen();
                     break;
@@ -456,6 +492,20 @@ bool platformPollEvent(PlatformEvent& event) {
                 }
                 if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
                     event.kind = PlatformEventKind::Close;
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                    platform.barFrames = 3;  // the bars went with the rest
+                    event.kind = PlatformEventKind::Expose;
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_MINIMIZED || e.window.event == SDL_WINDOWEVENT_HIDDEN) {
+                    event.kind = PlatformEventKind::Hidden;
+                    return true;
+                }
+                if (e.window.event == SDL_WINDOWEVENT_RESTORED || e.window.event == SDL_WINDOWEVENT_SHOWN ||
+                    e.window.event == SDL_WINDOWEVENT_MAXIMIZED) {
+                    event.kind = PlatformEventKind::Shown;
                     return true;
                 }
                 break;

@@ -15,6 +15,7 @@ bool noAudio() { return false; }
 bool noMusic(const uint8_t*, size_t) { return false; }
 void noSeek(double) {}
 void noHold(bool) {}
+void noVolume(double) {}
 
 // Without the platform there is no asking what kind of file a name is:
 // plain reads, with the same limit.
@@ -60,6 +61,7 @@ Host standIn() {
     h.seekMusic = noSeek;
     h.pauseMusic = noHold;
     h.muteMusic = noHold;
+    h.setMusicVolume = noVolume;
     h.closeAudio = nothing;
     return h;
 }

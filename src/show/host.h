@@ -56,6 +56,8 @@ struct Host {
     // Holds or lets go of the track where it is; silences it or not, playing on.
     void (*pauseMusic)(bool paused);
     void (*muteMusic)(bool muted);
+    // The track's loudness, 0 (silent) to 1 (as stored); muting keeps it.
+    void (*setMusicVolume)(double volume);
     void (*closeAudio)();
 };
 

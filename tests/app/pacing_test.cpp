@@ -102,3 +102,72 @@ TEST(Pacing, ThePictureKeepsUpWithTheMusicThroughSlowFrames) {
     // Nothing runs ahead of the music either.
     EXPECT_LE(static_cast<double>(p.done - 1) / p.rate, now);
 }
+
+namespace {
+
+// The live loop against a music player that plays on by the wall clock,
+// except while the whole process is stopped. Frames cost 3 ms to draw.
+struct SyncRun {
+    Pacer p = livePacer();
+    double now = 0.0;
+    uint64_t shown = 0;     // the show frame presented last
+    double musicAt = 0.0;   // the track's position, seconds
+    double presentedAt = 0.0;
+    int resyncs = 0;
+
+    double showSeconds() const { return static_cast<double>(shown) / p.rate; }
+    // The loop for `seconds` of wall time.
+    void play(double seconds) {
+        const double until = now + seconds;
+        while (now < until) {
+            const int n = framesDue(p, now);
+            if (n == 0) {
+                const double wait = std::max(secondsToNextFrame(p, now), 1e-4);
+                now += wait, musicAt += wait;
+                continue;
+            }
+            shown += static_cast<uint64_t>(n);
+            now += 0.003, musicAt += 0.003;
+            presentedAt = now;
+            if (stepTaken(p, now, true)) musicAt = showSeconds(), ++resyncs;
+        }
+    }
+    // How far the music is from the picture on screen now.
+    double drift() const { return musicAt - (showSeconds() + (now - presentedAt)); }
+};
+
+}  // namespace
+
+TEST(Pacing, TheMusicIsSetToThePictureOnlyWhereTheyCanPart) {
+    SyncRun r;
+    startPacing(r.p, 0.0);
+    requestResync(r.p);  // after the load
+    r.play(1.0);
+    EXPECT_EQ(r.resyncs, 1);
+    EXPECT_NEAR(r.drift(), 0.0, 0.01);
+
+    // Slow frames of 40 ms with the music playing on: the picture makes them
+    // up, and the music is left alone.
+    for (int i = 0; i < 5; ++i) r.now += 0.04, r.musicAt += 0.04, r.play(0.2);
+    EXPECT_EQ(r.resyncs, 1);
+    EXPECT_NEAR(r.drift(), 0.0, 0.01);
+
+    // The process stopped for 4 s: the wall clock ran on, the music did not.
+    r.now += 4.0;
+    r.play(1.0);
+    EXPECT_EQ(r.resyncs, 2);
+    EXPECT_NEAR(r.drift(), 0.0, 0.01) << "picture " << r.showSeconds() << " s, music " << r.musicAt << " s";
+
+    // A jump back ten seconds: advanced unseen, presented, then the music.
+    r.shown -= 1200;
+    requestResync(r.p);
+    r.play(1.0);
+    EXPECT_EQ(r.resyncs, 3);
+    EXPECT_NEAR(r.drift(), 0.0, 0.01);
+
+    // A frame of 0.7 s with the music playing on: set once, in step either way.
+    r.now += 0.7, r.musicAt += 0.7;
+    r.play(1.0);
+    EXPECT_EQ(r.resyncs, 4);
+    EXPECT_NEAR(r.drift(), 0.0, 0.01);
+}

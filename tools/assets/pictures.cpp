@@ -697,11 +697,12 @@ CutOut glyphCard(char ch) {
     return c;
 }
 
-// The digits of the player's clock, white on black in 16-pixel cells along
-// one row: "0123456789:./" in that order, drawn added over a dark box.
+// The characters of the player's display, white on black in 16-pixel cells
+// along one row: "0123456789:./%mutedvol" in that order, drawn added over a
+// dark box.
 Canvas clockDigitsPicture() {
-    Canvas c(256, 32);
-    const std::string cells = "0123456789:./";
+    Canvas c(512, 32);
+    const std::string cells = "0123456789:./%mutedvol";
     for (size_t k = 0; k < cells.size(); ++k) {
         int baseline = 0, left = 0;
         Gray g = renderText("DejaVuSansMono-Bold.ttf", std::string(1, cells[k]), 22, 1.f, 0, &baseline, &left);
