@@ -174,9 +174,22 @@ bool startRecording(const Options& o, int width, int height) {
     // ffmpeg opens our private file through its descriptor and writes over
     // it (-y); it never opens a name someone else could have put there.
     const std::string privateName = childName(3, platformOutputPath(outputs.video));
-    args.insert(args.end(),
-                {"-vf", "vflip", "-c:v", "libx264", "-preset", "veryfast", "-crf", "18", "-pix_fmt",
-                 "yuv420p", "-threads", "1", "-t", length, "-f", containerFor(o.recordFile), privateName});
+    // The frames are turned to YUV by the BT.709 matrix at every size, in
+    // limited range, and the stream says so: players that pick a matrix by
+    // the picture's size see the same colours as those that read the tags.
+    const char* filters = "vflip,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p";
+    args.insert(args.end(), {"-vf",              filters,
+                             "-c:v",             "libx264",
+                             "-preset",          "veryfast",
+                             "-crf",             "18",
+                             "-pix_fmt",         "yuv420p",
+                             "-colorspace",      "bt709",
+                             "-color_primaries", "bt709",
+                             "-color_trc",       "bt709",
+                             "-color_range",     "tv",
+                             "-threads",         "1",
+                             "-t",               length});
+    args.insert(args.end(), {"-f", containerFor(o.recordFile), privateName});
     std::string reason;
     outputs.pipe = platformOpenPipe(outputs.ffmpeg, args, pass, reason);
     if (outputs.trackFd >= 0) platformCloseFile(outputs.trackFd);
