@@ -158,9 +158,13 @@ bool startRecording(const Options& o, int width, int height) {
     std::snprintf(from, sizeof from, "%.3f", o.fromSeconds);
     std::snprintf(length, sizeof length, "%.3f", duration);
     std::vector<int> pass = {platformOutputDescriptor(outputs.video)};
+    // -xerror: a trailer that cannot be written (the index's move, a full
+    // disk at the very end) fails ffmpeg, rather than leaving an unplayable
+    // file to get the final name.
     std::vector<std::string> args = {"ffmpeg",    "-hide_banner",
                                      "-loglevel", "error",
                                      "-nostdin",  "-y",
+                                     "-xerror",
                                      "-f",        "rawvideo",
                                      "-pix_fmt",  "rgba",
                                      "-s",        std::to_string(width) + "x" + std::to_string(height),
@@ -189,7 +193,13 @@ bool startRecording(const Options& o, int width, int height) {
                              "-color_range",     "tv",
                              "-threads",         "1",
                              "-t",               length});
-    args.insert(args.end(), {"-f", containerFor(o.recordFile), privateName});
+    const char* container = containerFor(o.recordFile);
+    // The index (moov) goes before the frames, so a video starts playing
+    // while it downloads. ffmpeg moves it there at the end by opening the
+    // private file again, for reading, under the same descriptor name.
+    if (std::string(container) == "mp4" || std::string(container) == "mov")
+        args.insert(args.end(), {"-movflags", "+faststart"});
+    args.insert(args.end(), {"-f", container, privateName});
     std::string reason;
     outputs.pipe = platformOpenPipe(outputs.ffmpeg, args, pass, reason);
     if (outputs.trackFd >= 0) platformCloseFile(outputs.trackFd);
