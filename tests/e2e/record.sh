@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Recording: a valid H.264 video with the track, the same frames as the
 # screenshots, the same bytes twice, and nothing left behind when it fails.
+# Started from anywhere, the video is one people can share: the track at the
+# right time, the index before the frames, BT.709 used and tagged.
 set -euo pipefail
-exe=$1 data=$2
+exe=$(realpath "$1") data=$(realpath "$2")
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 cd "$data"
@@ -30,6 +32,65 @@ for k in 0 30; do
   other=$( (compare -metric MAE "$out/frame-$k.png" "$out/shot-$((ms == 2000 ? 2500 : 2000)).png" null: 2>&1 || true) | sed 's/.*(\(.*\))/\1/')
   awk -v d="$other" -v s="$diff" 'BEGIN { exit !(d > s) }' || fail "frame $k matches another time as well ($other vs $diff)"
 done
+
+# As people share it, started from / (not the data folder): four seconds of
+# the valley at 1280x960, ten frames a second.
+(cd / && env -u DISPLAY "$exe" --record "$out/hd.mp4" --from 40 --to 44 --size 1280x960 --fps 10 2>"$out/hd.log") ||
+  { cat "$out/hd.log"; fail "recording from / failed"; }
+! grep -q "silent" "$out/hd.log" || fail "recording from / found no track: $(cat "$out/hd.log")"
+# The sound is the track's at that time: the same samples, unshifted, at five
+# points (normalised cross-correlation of 0.2 s, mono at 44.1 kHz; the track
+# decoded from its start, so no seek of ffmpeg's is trusted).
+ffmpeg -v error -i "$out/hd.mp4" -map 0:a -ac 1 -ar 44100 -f s16le "$out/hd.raw"
+ffmpeg -v error -t 45 -i "$data/muzyka/I po co to.mp3" -ac 1 -ar 44100 -f s16le "$out/track.raw"
+perl -e '
+  sub samples { local $/; open my $f, "<", $_[0] or die "$_[0]: $!"; binmode $f; [unpack "s<*", <$f>] }
+  my ($rec, $track, $from) = (samples($ARGV[0]), samples($ARGV[1]), $ARGV[2]);
+  my $n = 8820;
+  my $bad = 0;
+  for my $at (0.4, 1.1, 1.9, 2.6, 3.4) {
+    my ($r, $t) = (int($at * 44100), int(($from + $at) * 44100));
+    my ($xy, $xx, $yy) = (0, 0, 0);
+    for my $i (0 .. $n - 1) {
+      my ($x, $y) = ($rec->[$r + $i] // 0, $track->[$t + $i] // 0);
+      $xy += $x * $y; $xx += $x * $x; $yy += $y * $y;
+    }
+    my $c = $xx && $yy ? $xy / sqrt($xx * $yy) : 0;
+    printf "record: sound at %.1f s: correlation %.5f\n", $from + $at, $c;
+    $bad = 1 if $c < 0.99;
+  }
+  exit $bad;' "$out/hd.raw" "$out/track.raw" 40 >"$out/ncc.txt" || { cat "$out/ncc.txt"; fail "the sound is not the track's at that time"; }
+for f in a hd; do
+  # The index (moov) before the frames (mdat): it plays while it downloads.
+  boxes=$(perl -e '
+    open my $f, "<", $ARGV[0] or die; binmode $f;
+    my $at = 0;
+    while (read($f, my $head, 8) == 8) {
+      my ($size, $type) = unpack "NA4", $head;
+      if ($size == 1) { read($f, my $big, 8); $size = unpack "Q>", $big }
+      print "$type ";
+      last if $size < 8;
+      $at += $size; seek $f, $at, 0;
+    }' "$out/$f.mp4")
+  [[ "$boxes" =~ moov.*mdat ]] || fail "$f.mp4: the index is not before the frames ($boxes)"
+  tags=$(ffprobe -v error -select_streams v:0 -show_streams "$out/$f.mp4" | grep '^color_' | sort | tr '\n' ' ')
+  [ "$tags" = "color_primaries=bt709 color_range=tv color_space=bt709 color_transfer=bt709 " ] ||
+    fail "$f.mp4: colour tags are $tags"
+done
+# Decoded with the matrix it is tagged with, the frame at 42 s (frame 20) is
+# the screenshot of that time within 2/255 on average; with BT.601's it is
+# not (so this frame tells the two apart).
+(cd / && "$exe" --shots "$out/hd" --at 42000 --size 1280x960 --fps 10 >/dev/null)
+decoded_mae() {
+  ffmpeg -v error -y -i "$out/hd.mp4" -vf "select=eq(n\,20),scale=in_color_matrix=$1:in_range=tv,format=rgb24" \
+    -vframes 1 "$out/hd-$1.png"
+  (compare -metric MAE "$out/hd-$1.png" "$out/hd/shot-42000.png" null: 2>&1 || true) | sed 's/.*(\(.*\))/\1/'
+}
+mae_bt709=$(decoded_mae bt709) mae_bt601=$(decoded_mae bt601)
+awk -v d="$mae_bt709" 'BEGIN { exit !(d < 2 / 255) }' || fail "the 1280x960 frame differs from its shot (MAE $mae_bt709)"
+awk -v d="$mae_bt601" 'BEGIN { exit !(d > 2 / 255) }' || fail "the frame does not tell the matrices apart ($mae_bt601)"
+echo "record: 1280x960 frame at 42 s: MAE $mae_bt709 (BT.601 would be $mae_bt601)"
+cat "$out/ncc.txt"
 
 # The same range again: frame for frame the same.
 env -u DISPLAY "$exe" --record "$out/b.mp4" --from 2 --to 3 --size 320x240 2>/dev/null
