@@ -13,13 +13,9 @@ Pacer livePacer() {
 void startPacing(Pacer& pacer, double now) {
     pacer.start = now;
     pacer.done = 0;
-    pacer.lastStep = now;
 }
 
 int framesDue(Pacer& pacer, double now) {
-    // A stall: the loop was away far longer than any refresh takes. The
-    // picture makes it up below; the music may not have played on meanwhile.
-    if (pacer.lastStep >= 0 && now - pacer.lastStep > pacer.stallSeconds) pacer.resyncDue = true;
     const double elapsed = now - pacer.start;
     if (elapsed < 0) return 0;
     const uint64_t target = static_cast<uint64_t>(std::floor(elapsed * pacer.rate + 1e-6)) + 1;
@@ -31,6 +27,10 @@ int framesDue(Pacer& pacer, double now) {
         pacer.start += static_cast<double>(due - pacer.maxBurst) / pacer.rate;
         due = static_cast<uint64_t>(pacer.maxBurst);
     }
+    // A stall: far more frames due than any refresh carries (a frame that
+    // took long, the process stopped and continued, wherever in the loop).
+    // The picture makes them up; the music may not have played on meanwhile.
+    if (static_cast<double>(due) > pacer.stallSeconds * pacer.rate) pacer.resyncDue = true;
     pacer.done += due;
     return static_cast<int>(due);
 }
@@ -43,7 +43,6 @@ double secondsToNextFrame(const Pacer& pacer, double now) {
 void requestResync(Pacer& pacer) { pacer.resyncDue = true; }
 
 bool stepTaken(Pacer& pacer, double now, bool presented) {
-    pacer.lastStep = now;
     if (!presented || !pacer.resyncDue) return false;
     pacer.resyncDue = false;
     // The picture just presented is the frame due now; the next one follows

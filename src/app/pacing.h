@@ -21,8 +21,7 @@ struct Pacer {
     double start = 0.0;         // seconds at which the frame in hand was due
     uint64_t done = 0;          // show frames advanced since start
     int maxBurst = 4;           // a long stall is not made up all at once
-    double lastStep = -1.0;     // when the loop last took frames; < 0 before the first
-    double stallSeconds = 0.1;  // a gap between two steps longer than this is a stall
+    double stallSeconds = 0.1;  // more frames due at once than this holds is a stall
     bool resyncDue = false;     // the music goes to the next picture presented
 };
 
@@ -33,8 +32,8 @@ struct Pacer {
 Pacer livePacer();
 // Starts pacing at time now (seconds), the frame in hand counted as due then.
 void startPacing(Pacer& pacer, double now);
-// Show frames due at time now; 0 means wait. Marks them as done. A gap since
-// the last step longer than stallSeconds asks for a re-sync.
+// Show frames due at time now; 0 means wait. Marks them as done. More than
+// stallSeconds of frames at once asks for a re-sync.
 int framesDue(Pacer& pacer, double now);
 // Seconds from now until the next show frame is due (0 when one is due).
 double secondsToNextFrame(const Pacer& pacer, double now);

@@ -7,6 +7,12 @@
 
 namespace {
 
+// Samples the mixer fills at a time: a place set in the track is heard from
+// the next fill on, on average half a fill later.
+constexpr int kMixChunk = 1024;
+constexpr double kMixRate = 44100;
+constexpr double kSeekLead = kMixChunk / 2 / kMixRate;
+
 struct AudioState {
     bool open = false;
     Mix_Music* music = nullptr;
@@ -21,7 +27,7 @@ bool openAudio() {
     if (audio.open) return true;
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_MP3);
-    if (Mix_OpenAudio(44100, MIX_DEFAULT_FORMAT, 2, 2048) != 0) {
+    if (Mix_OpenAudio(static_cast<int>(kMixRate), MIX_DEFAULT_FORMAT, 2, kMixChunk) != 0) {
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         return false;
     }
@@ -43,9 +49,11 @@ void playMusic() {
 
 // A track not yet started, or played to its end, starts right at the place:
 // not a sample from before it is heard. Held, it starts there when let go.
+// The place is the one to be heard now, so the track is set that much ahead
+// of it as the next fill is away.
 void seekMusic(double seconds) {
     if (!audio.music) return;
-    seconds = seconds < 0 ? 0 : seconds;
+    seconds = seconds < 0 ? 0 : seconds + kSeekLead;
     if (Mix_PlayingMusic()) {
         audio.startAt = -1;
         Mix_SetMusicPosition(seconds);

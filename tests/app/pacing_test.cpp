@@ -114,6 +114,7 @@ struct SyncRun {
     double musicAt = 0.0;   // the track's position, seconds
     double presentedAt = 0.0;
     int resyncs = 0;
+    double stopInNextDraw = 0.0;  // the process stopped while drawing
 
     double showSeconds() const { return static_cast<double>(shown) / p.rate; }
     // The loop for `seconds` of wall time.
@@ -127,7 +128,8 @@ struct SyncRun {
                 continue;
             }
             shown += static_cast<uint64_t>(n);
-            now += 0.003, musicAt += 0.003;
+            now += 0.003 + stopInNextDraw, musicAt += 0.003;
+            stopInNextDraw = 0.0;
             presentedAt = now;
             if (stepTaken(p, now, true)) musicAt = showSeconds(), ++resyncs;
         }
@@ -152,8 +154,10 @@ TEST(Pacing, TheMusicIsSetToThePictureOnlyWhereTheyCanPart) {
     EXPECT_EQ(r.resyncs, 1);
     EXPECT_NEAR(r.drift(), 0.0, 0.01);
 
-    // The process stopped for 4 s: the wall clock ran on, the music did not.
-    r.now += 4.0;
+    // The process stopped for 4 s while drawing: the wall clock ran on, the
+    // music did not.
+    r.stopInNextDraw = 4.0;
+    r.play(0.001);  // that draw
     r.play(1.0);
     EXPECT_EQ(r.resyncs, 2);
     EXPECT_NEAR(r.drift(), 0.0, 0.01) << "picture " << r.showSeconds() << " s, music " << r.musicAt << " s";

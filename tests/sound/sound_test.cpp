@@ -12,42 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-std::vector<int16_t> readRaw(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-    std::vector<int16_t> s(bytes.size() / 2);
-    for (size_t i = 0; i < s.size(); ++i)
-        s[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
-    return s;
-}
-
-// Mono, averaged over blocks of `block` frames.
-std::vector<double> monoBlocks(const std::vector<int16_t>& stereo, size_t block) {
-    std::vector<double> out;
-    for (size_t i = 0; i + 2 * block <= stereo.size(); i += 2 * block) {
-        double sum = 0;
-        for (size_t k = 0; k < 2 * block; ++k) sum += stereo[i + k];
-        out.push_back(sum / (2.0 * block));
-    }
-    return out;
-}
-
-// Normalised correlation of a[ao..ao+n) with b[bo..bo+n).
-double correlation(const std::vector<double>& a, size_t ao, const std::vector<double>& b, size_t bo, size_t n) {
-    double ab = 0, aa = 0, bb = 0;
-    for (size_t i = 0; i < n; ++i) {
-        ab += a[ao + i] * b[bo + i];
-        aa += a[ao + i] * a[ao + i];
-        bb += b[bo + i] * b[bo + i];
-    }
-    return aa > 0 && bb > 0 ? ab / std::sqrt(aa * bb) : 0.0;
-}
-
-int run(const std::string& cmd) { return std::system(cmd.c_str()); }
-
-}  // namespace
+#include "capture.h"
 
 TEST(Sound, TheShowPlaysItsTrackFromTheStart) {
     const std::string dir = ::testing::TempDir() + "baubles-sound-" + std::to_string(getpid());
