@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The plain show on a real X server: a window titled "Hello" covering the
-# screen, and Escape ends it with exit code 0.
+# screen; F makes it a window that fits the screen; Escape ends it with exit
+# code 0.
 set -euo pipefail
 exe=$1 data=$2
 if [ -z "${BAUBLES_INSIDE_X:-}" ]; then
@@ -25,6 +26,15 @@ sleep 1
 xdotool key --window "$win" x   # other keys change nothing
 sleep 0.3
 kill -0 $pid || { echo "a key other than Escape ended the show"; exit 1; }
+# F leaves full screen for a window that fits on the screen, centred.
+xdotool key --window "$win" f
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$win")"
+echo "after F: window ${WIDTH}x${HEIGHT} at ${X},${Y}"
+if [ "$WIDTH" -ge "$sw" ] || [ "$X" -lt 0 ] || [ "$Y" -lt 0 ] || [ $((X + WIDTH)) -gt "$sw" ] || [ $((Y + HEIGHT)) -gt "$sh" ] ||
+   [ $(( (X + WIDTH / 2 - sw / 2) ** 2 )) -gt 64 ]; then
+  echo "the window left by full screen does not fit the screen, centred"; kill $pid; exit 1
+fi
 start=$(date +%s%N)
 xdotool windowfocus --sync "$win" 2>/dev/null || true
 xdotool key --window "$win" Escape
