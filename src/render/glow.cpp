@@ -14,25 +14,15 @@ float turn(const SlicePoint& a, const SlicePoint& b, const SlicePoint& c) {
 
 }  // namespace
 
-GlowFigure::~GlowFigure() { setFigureSize(*this, 0, 0); }
-
 void setFigureSize(GlowFigure& f, int32_t points, int32_t edges) {
-    delete[] f.weights;
-    delete[] f.transformed;
-    delete[] f.source;
-    delete[] f.edges;
-    f.weights = nullptr;
-    f.transformed = nullptr;
-    f.source = nullptr;
-    f.edges = nullptr;
-    if (points < 0) points = 0;
-    if (edges < 0) edges = 0;
-    if (points > 0) {
-        f.weights = new float[points]();
-        f.transformed = new Vertex[points];
-        f.source = new Vertex[points];
+    points = points < 0 ? 0 : points > kMaxFigurePoints ? kMaxFigurePoints : points;
+    edges = edges < 0 ? 0 : edges > kMaxFigureEdges ? kMaxFigureEdges : edges;
+    for (int32_t i = 0; i < points; ++i) {
+        f.weights[i] = 0.0f;
+        f.transformed[i] = Vertex();
+        f.source[i] = Vertex();
     }
-    if (edges > 0) f.edges = new int32_t[edges][2]();
+    for (int32_t e = 0; e < edges; ++e) f.edges[e][0] = f.edges[e][1] = 0;
     f.pointCount = points;
     f.edgeCount = edges;
 }
@@ -138,7 +128,7 @@ void drawGlow() {
 
     float lowest = 1000.0f, highest = -1000.0f;
     for (GlowFigure* f : figures) {
-        if (f->pointCount <= 0 || !f->source) continue;
+        if (f->pointCount <= 0) continue;
         transformFigure(*f, glow.glowMatrix);
         if (f->minZ < lowest) lowest = f->minZ;
         if (f->maxZ > highest) highest = f->maxZ;
@@ -147,7 +137,7 @@ void drawGlow() {
     int32_t tris[kMaxSlicePoints][3];
     for (float z = lowest; !(z > highest); z += 0.2f) {
         for (GlowFigure* f : figures) {
-            if (f->pointCount <= 0 || !f->source) continue;
+            if (f->pointCount <= 0) continue;
             const int count = cutFigure(*f, z, glow.slice, kMaxSlicePoints);
             sortSlice(glow.slice, count);
             const int n = triangulateSlice(glow.slice, count, tris);

@@ -9,20 +9,22 @@
 
 #include "math/vec3.h"
 
+// Room in a figure: the lamp's cone takes 16 points and 24 edges; the rest
+// lets a cut meet more edges than a slice holds.
+constexpr int32_t kMaxFigurePoints = 64;
+constexpr int32_t kMaxFigureEdges = 32;
+
+// Filled anew on every lamp drawing, in room of its own: the finale's frames
+// allocate nothing for it.
 struct GlowFigure {
-    float* weights = nullptr;    // one per point, used as alpha
+    float weights[kMaxFigurePoints] = {};  // one per point, used as alpha
     float minZ = 0.0f;           // z range of the transformed points, per draw
     float maxZ = 0.0f;
     int32_t pointCount = 0;
     int32_t edgeCount = 0;
-    Vertex* transformed = nullptr;  // points after glowMatrix, per draw
-    Vertex* source = nullptr;       // points as the lamp wrote them (position only)
-    int32_t (*edges)[2] = nullptr;  // point indices of each edge
-
-    GlowFigure() = default;
-    GlowFigure(const GlowFigure&) = delete;
-    GlowFigure& operator=(const GlowFigure&) = delete;
-    ~GlowFigure();
+    Vertex transformed[kMaxFigurePoints];  // points after glowMatrix, per draw
+    Vertex source[kMaxFigurePoints];       // points as the lamp wrote them (position only)
+    int32_t edges[kMaxFigureEdges][2] = {};  // point indices of each edge
 };
 
 // One point of a cross-section.
@@ -42,7 +44,8 @@ struct GlowState {
 };
 extern GlowState glow;
 
-// Frees whatever f holds, then allocates room for the given counts.
+// Takes the given counts (within the figure's room), every point and edge
+// cleared, as the lamp starts each figure afresh.
 void setFigureSize(GlowFigure& f, int32_t points, int32_t edges);
 // Draws every figure of the show (there is one) as blended cross-sections.
 void drawGlow();
