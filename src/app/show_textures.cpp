@@ -50,10 +50,10 @@ void loadPictures() {
     loadMipmapped(t.closingLogo, "Images/velsk.bmp");
     loadMipmapped(t.closing[0], "Images/Dorovan1.bmp");
     loadMipmapped(t.closing[1], "Images/Dorovan2.bmp");
-    loadMipmapped(t.scene.slot[6], "Images/BombkaRef.bmp");
-    loadMipmapped(t.scene.slot[7], "Images/Env.bmp");
+    loadMipmapped(t.scene.slot[kSlotBaubleRef], "Images/BombkaRef.bmp");
+    loadMipmapped(t.scene.slot[kSlotEnvironment], "Images/Env.bmp");
     loadMipmapped(t.tablecloth, "Images/Obrus.bmp");
-    loadMipmapped(t.scene.slot[8], "Images/Lampka.bmp");
+    loadMipmapped(t.scene.slot[kSlotLamp], "Images/Lampka.bmp");
     loadMipmapped(t.bauble, "Images/Bombka.bmp");
     static const char* const greetings[5] = {"Images/tarvik", "Images/quelm", "Images/murto", "Images/fenri",
                                              "Images/kolpa"};

@@ -51,3 +51,9 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1);
 struct SceneTextures {
     GLuint slot[9] = {};
 };
+// The named slots past the six reflection pictures.
+enum SceneSlot : int {
+    kSlotBaubleRef = 6,    // the bauble's reflection picture
+    kSlotEnvironment = 7,  // the room's environment picture
+    kSlotLamp = 8,         // the lamp and the sheets' picture
+};

@@ -99,10 +99,10 @@ void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& s
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,
                             int variant, const bool* shown) {
     const Vec3 eye = bauble.centre.position();
-    // The view's own environment picture stands in slot 7 while it draws.
-    const GLuint saved = scene.slot[7];
-    scene.slot[7] = offscreen.environmentTexture;
+    // The view's own environment picture stands in the environment slot while it draws.
+    const GLuint saved = scene.slot[kSlotEnvironment];
+    scene.slot[kSlotEnvironment] = offscreen.environmentTexture;
     reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
                    [&] { drawBodyScene(bauble, scene, &room, variant); });
-    scene.slot[7] = saved;
+    scene.slot[kSlotEnvironment] = saved;
 }

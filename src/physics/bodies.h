@@ -23,6 +23,19 @@ struct LetterCloth {
     char letter[kIntroTiles] = {};
 };
 
+// The finale body's particles by their place in its list, the head being 0:
+// the cloth grid of 10 x 10, then the loose ball and the lamp's seven points
+// (the builder appends them in this order; the driver kicks the shade and the
+// drawing reads the slab and the stand).
+enum FinaleParticle : int {
+    kFinaleGridSide = 10,
+    kFinaleBall = 1 + kFinaleGridSide * kFinaleGridSide,  // 101
+    kLampSlabFirst = kFinaleBall + 1,                     // 102 to 105, the slab's corners
+    kLampStandFoot = kLampSlabFirst + 4,                  // 106
+    kLampStandTop,                                        // 107
+    kLampShade,                                           // 108
+};
+
 struct ShowBodies {
     SoftBody hangingBaubles;  // nine baubles hanging from one point
     SoftBody drivenBaubles;   // eight baubles on swinging pins around a standing ball

@@ -202,7 +202,7 @@ void tickFinaleBody() {
     stepFinaleCloth();
 
     // A rest counts while no kick runs and the slab's corner is down.
-    if (drivers.kickCountdown == 0 && nthParticle(head, 104)->position.y <= 0.04f) drivers.restTime += 0.1f;
+    if (drivers.kickCountdown == 0 && nthParticle(head, kLampSlabFirst + 2)->position.y <= 0.04f) drivers.restTime += 0.1f;
     if (drivers.restTime > 9.5f) {
         drivers.restTime = 0.0f;
         drivers.kickCountdown = 30;
@@ -211,19 +211,19 @@ void tickFinaleBody() {
 
     integrate(head, body.springs, dtFine);
     // The ball and the stiff figure get three more steps per tick.
-    Particle* tail = nthParticle(head, 101);
+    Particle* tail = nthParticle(head, kFinaleBall);
     for (int i = 0; i < 3; ++i) integrate(tail, body.springs, dtFine);
     contacts(body);
 
     if (drivers.kickCountdown != 0) {
         --drivers.kickCountdown;
         double x = std::exp(drivers.kickCountdown / 30.0);
-        nthParticle(head, 108)->velocity = kickFor(physics.bounceCount) * static_cast<float>(0.9 * x);
+        nthParticle(head, kLampShade)->velocity = kickFor(physics.bounceCount) * static_cast<float>(0.9 * x);
     }
     if (drivers.rampCountdown > 0 && showFlags.rampFlag == 1) {
         --drivers.rampCountdown;
         double x = std::exp(drivers.rampCountdown / 30.0);
-        nthParticle(head, 108)->velocity = rampKick * static_cast<float>(1.2 * x);
+        nthParticle(head, kLampShade)->velocity = rampKick * static_cast<float>(1.2 * x);
     }
 
     // Once the grid has sunk, freeze its middle as the table top. The walk

@@ -30,6 +30,7 @@ enum : int32_t { SF_CONTRACT = 0x04 };
 enum : int32_t {
     CF_ACTIVE = 0x01,   // follows its particle, held in the box, takes part in contacts
     CF_PASSIVE = 0x02,  // never an obstacle for particles (every head collider)
+    CF_BODY_BALL = 0x04,  // set by the builders on a body's own balls; read by nobody
 };
 
 struct Particle {

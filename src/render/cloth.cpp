@@ -73,7 +73,7 @@ void texturedQuad(const Vec3& a, const Vec3& b, const Vec3& c, const Vec3& d) {
 // The lamp's square base: the top face, four sides and the bottom face.
 void drawSlab(Particle* head, GLuint texture) {
     Vec3 p[4], q[4];
-    for (int i = 0; i < 4; ++i) p[i] = nthParticle(head, 102 + i)->position;
+    for (int i = 0; i < 4; ++i) p[i] = nthParticle(head, kLampSlabFirst + i)->position;
     Vec3 n = cross(p[0] - p[1], p[0] - p[2]);
     normalise(n);
     for (int i = 0; i < 4; ++i) q[i] = p[i] - n * 0.02f;
@@ -137,9 +137,9 @@ const float kShadeRings[8][2] = {{1, -1.4f}, {1.2f, -0.7f}, {1, 0},        {0, 0
 // The shade on top of the stand, then its light cone refilled (and drawn
 // while the finale flashes).
 void drawLamp(Particle* head, GLuint texture) {
-    const Vec3 q1 = nthParticle(head, 106)->position;
-    const Vec3 q2 = nthParticle(head, 107)->position;
-    const Vec3 q3 = nthParticle(head, 108)->position;
+    const Vec3 q1 = nthParticle(head, kLampStandFoot)->position;
+    const Vec3 q2 = nthParticle(head, kLampStandTop)->position;
+    const Vec3 q3 = nthParticle(head, kLampShade)->position;
     Vec3 m = q2 + (q2 - (q1 + q3) * 0.5f) * 2.0f - q3;
     m = normalise(m) * 0.03f;
     Vec3 n = cross(q3 - q2, m);

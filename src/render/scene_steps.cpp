@@ -155,16 +155,16 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 // bauble showing the room around it (not in the finale).
 void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant) {
     drawRoom(room);
-    if (drawingShortcuts && drawSheetInOnePass(variant, textures.slot[7], textures.slot[8], textures.slot)) {
+    if (drawingShortcuts && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment], textures.slot[kSlotLamp], textures.slot)) {
         glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
     } else {
-        drawCloth(variant, textures.slot[8], textures.slot);
+        drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         glDepthFunc(GL_EQUAL);
         glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, textures.slot[7]);
-        drawCloth(variant, textures.slot[8], textures.slot);
+        glBindTexture(GL_TEXTURE_2D, textures.slot[kSlotEnvironment]);
+        drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
         glDisable(GL_TEXTURE_2D);
         glDisable(GL_BLEND);
         glDepthFunc(GL_LESS);

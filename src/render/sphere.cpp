@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "image/texture.h"
 #include "render/fused_passes.h"
 #include "show/room.h"
 
@@ -301,7 +302,7 @@ void drawSpheresTextured(SphereMesh* array, const Collider* colliders, const GLu
             any = true;
             if (i == 1) {
                 SphereMesh& large = array[1];
-                for (GLuint& t : large.faceTexture) t = textures[6];
+                for (GLuint& t : large.faceTexture) t = textures[kSlotBaubleRef];
                 sendTexturedFaces(large, binding);
                 for (int f = 0; f < 6; ++f) large.faceTexture[f] = textures[f];
             }
@@ -342,7 +343,7 @@ void sendBothPasses(SphereMesh* array, const Collider* colliders, const GLuint* 
             const bool ok = drawable(s);
             if (i == 1) {
                 glUseProgram(programs.two);
-                binding.bind(textures[6]);
+                binding.bind(textures[kSlotBaubleRef]);
                 glActiveTexture(GL_TEXTURE1);
                 for (int32_t f = 0; f < 6; ++f) {
                     s.faceTexture[f] = textures[f];

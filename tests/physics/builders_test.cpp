@@ -158,6 +158,11 @@ TEST_F(PhysicsTest, SheetSpringFamiliesJoinTheRightLatticePoints) {
         {106, 107, 2}, {107, 108, 2}, {105, 108, 1}, {102, 108, 1}, {103, 108, 1}, {104, 108, 1},
     };
     for (int i = 0; i < 20; ++i) EXPECT_EQ(pairs[852 + i], lamp[i]) << "lamp spring " << i + 1;
+    // The places the driver and the drawing name are the builder's.
+    EXPECT_EQ(lamp[0], Pair(kLampSlabFirst, kLampSlabFirst + 2, 1));
+    EXPECT_EQ(lamp[14], Pair(kLampStandFoot, kLampStandTop, 2));
+    EXPECT_EQ(lamp[15], Pair(kLampStandTop, kLampShade, 2));
+    EXPECT_EQ(nthParticle(showBodies.finaleBody.particles, kFinaleBall)->mass, 0.45f);
 }
 
 TEST_F(PhysicsTest, RestLengthsAreTheDistancesAtCreation) {

@@ -29,7 +29,7 @@ void addBauble(const SoftBody& body, const Bauble& b, float damping, float stiff
     addParticle(body.particles, b.mass, b.pinFlags, b.pin, Vec3(), 0.0);
     if (b.swingIndex >= 0) drivers.swingTable[b.swingIndex] = lastParticle(body.particles)->position;
     addParticle(body.particles, b.mass, b.bobFlags, b.bob, b.startVelocity, 0.0);
-    addCollider(body.colliders, b.radius, Vec3(), 1.0f, CF_ACTIVE | 0x04,
+    addCollider(body.colliders, b.radius, Vec3(), 1.0f, CF_ACTIVE | CF_BODY_BALL,
                 b.colliderOnBob ? lastParticle(body.particles) : nullptr);
     Particle* pin = before->next;
     Particle* bob = before->next->next;

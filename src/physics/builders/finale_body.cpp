@@ -2,13 +2,14 @@
 // middle is frozen as the table top, a loose ball, and the stiff seven-point
 // lamp (slab, stand, shade) that the floor rule holds up and the driver kicks.
 #include "physics/builders/builders.h"
+#include "physics/bodies.h"
 #include "physics/drivers.h"
 
 SoftBody buildFinaleBody() {
     SoftBody body = makeHeads(false);
     Particle* head = body.particles;
-    for (int r = 0; r < 10; ++r)
-        for (int j = 0; j < 10; ++j) {
+    for (int r = 0; r < kFinaleGridSide; ++r)
+        for (int j = 0; j < kFinaleGridSide; ++j) {
             Vec3 pos(static_cast<float>((j - 5) / 10.0), 0.0f, static_cast<float>(-r / 10.0));
             addParticle(head, 0.25f, PF_DYNAMIC, pos, Vec3(), 0.0);
             if (r == 0) drivers.anchorRow[j] = pos;
@@ -17,7 +18,7 @@ SoftBody buildFinaleBody() {
     addSheetSprings(body, 6.0f, 100.0f, flags);
 
     addParticle(head, 0.45f, PF_DYNAMIC, Vec3(0.0f, -0.6f, 0.0f), Vec3(), 0.0);
-    addCollider(body.colliders, 0.15f, Vec3(), 1.0f, CF_ACTIVE | 0x04, lastParticle(head));
+    addCollider(body.colliders, 0.15f, Vec3(), 1.0f, CF_ACTIVE | CF_BODY_BALL, lastParticle(head));
 
     // The lamp: four heavy slab corners, the stand's two points, the shade.
     const Vec3 base(0.6f, 0.0f, -0.6f);
@@ -37,7 +38,7 @@ SoftBody buildFinaleBody() {
         f[k + 1] = lastParticle(head);
     }
     // Whatever touches the tiny shade sphere loses all its velocity.
-    addCollider(body.colliders, 0.001f, Vec3(), 0.0f, CF_ACTIVE | 0x04, f[7]);
+    addCollider(body.colliders, 0.001f, Vec3(), 0.0f, CF_ACTIVE | CF_BODY_BALL, f[7]);
 
     struct Link {
         int a, b;

@@ -50,7 +50,7 @@ Vec3 buildTiles(LetterCloth& cloth, const TileRow* rows, int rowCount) {
     SoftBody& body = cloth.body;
     body = makeHeads(false);
     addParticle(body.particles, 0.25f, PF_DYNAMIC, Vec3(10.0f, 0.0f, 10.0f), Vec3(), 0.0);
-    addCollider(body.colliders, 0.125f, Vec3(0.0f, 0.4f, 0.0f), 1.0f, CF_ACTIVE | 0x04, lastParticle(body.particles));
+    addCollider(body.colliders, 0.125f, Vec3(0.0f, 0.4f, 0.0f), 1.0f, CF_ACTIVE | CF_BODY_BALL, lastParticle(body.particles));
     const float step = static_cast<float>(0.40142572795869574);  // 23 degrees
     float phi = 0.0f;
     Vec3 velocity;

@@ -15,7 +15,7 @@ struct SheetConstants {
 // One sheet: heads, the ball, the particles with their spheres, the springs twice.
 SoftBody buildSheet(const SheetConstants& k) {
     SoftBody body = makeHeads(false);
-    addCollider(body.colliders, k.ballRadius, k.ballCentre, 1.0f, CF_ACTIVE | 0x04, nullptr);
+    addCollider(body.colliders, k.ballRadius, k.ballCentre, 1.0f, CF_ACTIVE | CF_BODY_BALL, nullptr);
     for (int r = 0; r < 10; ++r)
         for (int j = 0; j < 10; ++j) {
             Vec3 pos(static_cast<float>((j - 5) / 10.0), k.sheetY, static_cast<float>(k.z0 - r / 10.0));
