@@ -91,9 +91,19 @@ void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
 void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, const RoomDrawing& room,
                        const bool* shown) {
     const Vec3 eye = coarse[1].centre.position();
+    // The spheres wear the view's own small picture while it draws; their
+    // names are the main context's.
+    GLuint worn[kSphereArray][6];
+    for (int k = 0; k < kSphereArray; ++k)
+        for (int f = 0; f < 6; ++f) {
+            worn[k][f] = coarse[k].faceTexture[f];
+            coarse[k].faceTexture[f] = offscreen.baubleTexture;
+        }
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
     reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
                    [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, &room); });
+    for (int k = 0; k < kSphereArray; ++k)
+        for (int f = 0; f < 6; ++f) coarse[k].faceTexture[f] = worn[k][f];
 }
 
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,

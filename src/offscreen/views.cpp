@@ -68,9 +68,8 @@ void createBaubleView() {
     OffscreenState& o = offscreen;
     o.baubleView = host.createView(kBaubleViewSize);
     host.makeViewCurrent(o.baubleView);
-    // The fresh context's first name: the same number as the main context's
-    // bauble picture, so the spheres show the small picture in here.
-    stockPicture(GL_DECAL, "Images/Bombka_low.bmp");
+    // The small bauble picture, which the spheres wear in here.
+    o.baubleTexture = stockPicture(GL_DECAL, "Images/Bombka_low.bmp");
     o.baubleRoom = stockLightMaps();
     finishView(kBaubleViewSize);
     host.releaseContext();

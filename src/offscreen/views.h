@@ -40,6 +40,7 @@ struct OffscreenState {
     GLuint identitySurfaceList = 0;
     GLuint identityJointNames[52] = {};   // both identities in one RGBA set
     GLuint identityJointList = 0;
+    GLuint baubleTexture = 0;       // "Images/Bombka_low.bmp" in the bauble view
     GLuint environmentTexture = 0;  // "Images/Env.bmp" in the environment view
     RoomDrawing baubleRoom;         // first lighting, in the bauble view
     RoomDrawing environmentRoom;    // second lighting, in the environment view
