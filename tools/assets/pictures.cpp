@@ -714,6 +714,9 @@ Canvas clockDigitsPicture() {
 
 }  // namespace
 
+Canvas baubleOrnamentPicture() { return bombkaPicture(); }
+Canvas baubleReflectionPicture() { return bombkaRefPicture(); }
+
 // Draws and writes every picture.
 std::vector<std::string> writePictures(const std::string& dir) {
     std::vector<std::string> written;
