@@ -503,7 +503,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (o.mode == Options::Mode::Version) {
-        std::puts("baubles 0.1.0");
+        std::puts("baubles " BAUBLES_VERSION);
         return 0;
     }
     entry.options = &o;
