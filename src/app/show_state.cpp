@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "landscape/landscape.h"
 #include "physics/bodies.h"
@@ -32,7 +33,9 @@ void forEachSphere(Visit visit) {
     visit(spheres.middleBauble);
 }
 
-// FNV-1a over the bytes of values, one field at a time (no padding read).
+// FNV-1a over every field of the records it is given, through each record's
+// own field list; a value's bytes one field at a time (no padding read).
+// Links between records are made at the load and are no state.
 struct Digest {
     uint64_t h = 1469598103934665603ull;
     void bytes(const void* p, size_t n) {
@@ -40,26 +43,17 @@ struct Digest {
         for (size_t i = 0; i < n; ++i) h = (h ^ c[i]) * 1099511628211ull;
     }
     template <typename T>
-    void add(const T& v) {
-        bytes(&v, sizeof v);
+    void operator()(const T& v) {
+        if constexpr (std::is_pointer_v<T>) {
+        } else if constexpr (std::is_arithmetic_v<T>) {
+            bytes(&v, sizeof v);
+        } else {
+            forEachField(v, *this);
+        }
     }
-    void add(const Vec3& v) {
-        add(v.x);
-        add(v.y);
-        add(v.z);
-    }
-    void add(const Vertex& v) { bytes(v.pos, sizeof v.pos); }
-    void add(const TickClock& c) {
-        add(c.firstCall);
-        add(c.lastTick);
-        add(c.backlog);
-        add(c.interval);
-    }
-    void add(const TracedBallState& b) {
-        add(b.ballX);
-        add(b.ballY);
-        add(b.ballVelX);
-        add(b.ballVelY);
+    template <typename T, size_t N>
+    void operator()(const T (&a)[N]) {
+        for (const T& v : a) (*this)(v);
     }
 };
 
@@ -74,10 +68,7 @@ void saveShowState(ShowSnapshot& s) {
     s.random = showRandom;
     s.ball = tracedBall;
     s.ballShown = tracedBallShown;
-    s.valleyPhase = landscape.valleyPhase;
-    s.swayPhase = landscape.swayPhase;
-    s.swayAtStart = landscape.swayAtStart;
-    s.swayedAtStart = landscape.swayedAtStart;
+    s.valley = landscape.motion;
     s.spherePlaces.clear();
     forEachSphere([&](SphereMesh& m) {
         s.spherePlaces.push_back(m.frameStart);
@@ -104,10 +95,7 @@ void restoreShowState(const ShowSnapshot& s) {
     showRandom = s.random;
     tracedBall = s.ball;
     tracedBallShown = s.ballShown;
-    landscape.valleyPhase = s.valleyPhase;
-    landscape.swayPhase = s.swayPhase;
-    landscape.swayAtStart = s.swayAtStart;
-    landscape.swayedAtStart = s.swayedAtStart;
+    landscape.motion = s.valley;
     size_t place = 0;
     forEachSphere([&](SphereMesh& m) {
         if (place + 2 > s.spherePlaces.size()) return;
@@ -126,69 +114,23 @@ void restoreShowState(const ShowSnapshot& s) {
 
 uint64_t showStateDigest() {
     Digest d;
-    d.add(showClock.frame);
-    const TimelineState& t = timeline;
-    d.add(t.showStart);
-    d.add(t.frameTime);
-    d.add(t.lastFrameTime);
-    d.add(showFlags.finaleStart);
-    for (float f : {t.phaseA, t.phaseB, t.phaseC, t.phaseD, t.phaseE, t.terrainAngle, t.spin, t.spinBefore}) d.add(f);
-    d.add(t.cameraVertex);
-    d.add(t.cameraRotation);
-    d.add(showFlags.bodyScenesStarted);
-    d.add(showFlags.flashFlag);
-    d.add(showFlags.rampFlag);
-
-    const DriverState& v = drivers;
-    for (const TickClock* c : {&v.clockShared, &v.clockFinaleBody, &v.clockTable, &v.clockFinaleCloth}) d.add(*c);
-    for (double x : {v.swingPhase, v.swingRate, v.swingAngle, v.spinAngle}) d.add(x);
-    for (int32_t x : {v.liftTicks, v.liftApart, v.releaseTicksIntro, v.releaseTicksFinale, v.kickCountdown,
-                      v.rampCountdown, v.freezePending})
-        d.add(x);
-    d.add(v.restTime);
-    for (const Vec3& a : v.anchorRow) d.add(a);
-    for (const Vec3& a : v.swingTable) d.add(a);
-
-    d.add(physics.gravity);
-    d.add(physics.boxMin);
-    d.add(physics.boxMax);
-    d.add(physics.wallRestitution);
-    d.add(physics.floorBounce);
-    d.add(physics.dtCoarse);
-    d.add(physics.drawKind);
-    d.add(physics.bounceCount);
-    d.add(showRandom.state);
-    d.add(tracedBall);
-    d.add(tracedBallShown);
-    d.add(landscape.valleyPhase);
-    d.add(landscape.swayPhase);
-    d.add(landscape.swayAtStart);
-    d.add(landscape.swayedAtStart);
+    d(showClock);
+    d(timeline);
+    d(showFlags);
+    d(drivers);
+    d(physics);
+    d(showRandom);
+    d(tracedBall);
+    d(tracedBallShown);
+    d(landscape.motion);
     forEachSphere([&](SphereMesh& m) {
-        d.add(m.frameStart);
-        d.add(m.frameEnd);
+        d(m.frameStart);
+        d(m.frameEnd);
     });
     forEachBody([&](const SoftBody& body) {
-        for (const Particle* p = body.particles; p; p = p->next) {
-            d.add(p->mass);
-            d.add(p->flags);
-            for (const Vec3* q : {&p->position, &p->velocity, &p->force, &p->savedPosition, &p->savedVelocity})
-                d.add(*q);
-            d.add(p->radius);
-            d.add(p->randomValue);
-        }
-        for (const Spring* s = body.springs; s; s = s->next) {
-            d.add(s->flags);
-            d.add(s->stiffness);
-            d.add(s->damping);
-            d.add(s->restLength);
-        }
-        for (const Collider* c = body.colliders; c; c = c->next) {
-            d.add(c->flags);
-            d.add(c->centre);
-            d.add(c->radius);
-            d.add(c->factor);
-        }
+        for (const Particle* p = body.particles; p; p = p->next) d(*p);
+        for (const Spring* s = body.springs; s; s = s->next) d(*s);
+        for (const Collider* c = body.colliders; c; c = c->next) d(*c);
     });
     return d.h;
 }

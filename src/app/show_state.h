@@ -20,6 +20,7 @@
 #include "show/show_clock.h"
 #include "app/timeline.h"
 #include "image/traced_ball.h"
+#include "landscape/landscape.h"
 #include "math/random.h"
 #include "math/vec3.h"
 #include "physics/drivers.h"
@@ -39,8 +40,7 @@ struct ShowSnapshot {
     PhysicsState physics;
     RandomState random;
     TracedBallState ball, ballShown;
-    float valleyPhase = 0, swayPhase = 0, swayAtStart = 0;
-    bool swayedAtStart = false;
+    LandscapeMotion valley;
     std::vector<Vec3> spherePlaces;  // frameStart, frameEnd of every sphere
     std::vector<Particle> particles; // every record of every body, in list order
     std::vector<Spring> springs;
@@ -52,9 +52,11 @@ void saveShowState(ShowSnapshot& s);
 // Puts a saved state back. Drawing's own records (what the arrays drawn
 // from hold now, whether the loading picture was shown) stay as they are.
 void restoreShowState(const ShowSnapshot& s);
-// A 64-bit digest of every particle, spring, collider, driver counter, flag,
-// camera phase, random state, traced-ball state, valley counter and sphere
-// place: equal digests mean the same state, bit for bit.
+// A 64-bit digest of every record that advancing moves, over each record's
+// own field list (the clock, the timeline, the flags, the drivers, the
+// physics, the random state, the traced ball, the valley's counters, the
+// sphere places and every particle, spring and collider): equal digests mean
+// the same state, bit for bit.
 uint64_t showStateDigest();
 
 struct PlayerState {

@@ -39,6 +39,24 @@ struct TimelineState {
     CameraPathPair orbit, finale1, finale2, finale3;
 };
 extern TimelineState timeline;
+// What advancing moves of it.
+template <class Visit>
+void forEachField(const TimelineState& t, Visit&& visit) {
+    visit(t.showStart);
+    visit(t.frameTime);
+    visit(t.lastFrameTime);
+    visit(t.previousElapsed);
+    visit(t.phaseA);
+    visit(t.phaseB);
+    visit(t.phaseC);
+    visit(t.phaseD);
+    visit(t.phaseE);
+    visit(t.terrainAngle);
+    visit(t.spin);
+    visit(t.spinBefore);
+    visit(t.cameraVertex);
+    visit(t.cameraRotation);
+}
 
 // Camera windows of the first pass, in table order.
 enum class CameraWindow {

@@ -22,6 +22,13 @@ struct TracedBallState {
     float ballVelX = 17.0f;   // horizontal velocity
 };
 extern TracedBallState tracedBall;
+template <class Visit>
+void forEachField(const TracedBallState& b, Visit&& visit) {
+    visit(b.ballY);
+    visit(b.ballVelY);
+    visit(b.ballX);
+    visit(b.ballVelX);
+}
 // The ball as the frame being drawn shows it: where it stood before the
 // frame's step.
 extern TracedBallState tracedBallShown;

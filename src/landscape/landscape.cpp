@@ -226,10 +226,7 @@ void resetLandscape() {
     for (Light& l : L.secondLights) l = Light();
     for (LandscapeTree& t : L.trees) t = LandscapeTree();
     L.terrainTexture = L.stormTexture = L.forestTexture = L.secondTexture = 0;
-    L.valleyPhase = 0.0f;
-    L.swayPhase = 0.0f;
-    L.swayAtStart = 0.0f;
-    L.swayedAtStart = false;
+    L.motion = LandscapeMotion();
     L.treesSwayedTo = 0.0f;
     L.treesSwayed = false;
 }

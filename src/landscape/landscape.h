@@ -47,6 +47,25 @@ struct StripVertex {
 };
 constexpr int kStripVertices = 2 * (kTerrainColumns + 1);  // 64 pairs and the closing pair
 
+// What advancing moves in the valley, as one record: frame counters, so the
+// animation runs with the frame rate, not the clock.
+struct LandscapeMotion {
+    float valleyPhase = 0.0f;
+    float swayPhase = 0.0f;
+    // The sway the trees hold when this frame begins; none before the first
+    // valley frame, when they still stand as built.
+    float swayAtStart = 0.0f;
+    bool swayedAtStart = false;
+};
+
+template <class Visit>
+void forEachField(const LandscapeMotion& m, Visit&& visit) {
+    visit(m.valleyPhase);
+    visit(m.swayPhase);
+    visit(m.swayAtStart);
+    visit(m.swayedAtStart);
+}
+
 struct LandscapeState {
     Vertex terrain[kTerrainVertices];
     Light landscapeLights[kLandscapeLights];
@@ -55,13 +74,7 @@ struct LandscapeState {
     GLuint stormTexture = 0;
     GLuint forestTexture = 0;  // loaded, drawn by no scene
 
-    // Frame counters: the animation runs with the frame rate, not the clock.
-    float valleyPhase = 0.0f;
-    float swayPhase = 0.0f;
-    // The sway the trees hold when this frame begins; none before the first
-    // valley frame, when they still stand as built.
-    float swayAtStart = 0.0f;
-    bool swayedAtStart = false;
+    LandscapeMotion motion;
     // What the tree arrays hold now: drawing's own record, so it sways them
     // only when they are not already where the frame needs them.
     float treesSwayedTo = 0.0f;

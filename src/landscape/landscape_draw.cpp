@@ -266,31 +266,31 @@ void drawTerrainStrips() {
 
 void advanceLandscape() {
     LandscapeState& L = landscape;
-    L.swayAtStart = L.swayPhase;
-    L.swayedAtStart = L.valleyPhase != 0.0f;  // a valley frame has run before
-    L.valleyPhase += 0.006f;
-    L.swayPhase += 0.06f;
+    L.motion.swayAtStart = L.motion.swayPhase;
+    L.motion.swayedAtStart = L.motion.valleyPhase != 0.0f;  // a valley frame has run before
+    L.motion.valleyPhase += 0.006f;
+    L.motion.swayPhase += 0.06f;
 }
 
 void drawLandscape() {
     LandscapeState& L = landscape;
     // Green and blue swing between -0.4 (the light darkens) and 1.2.
-    const float glow = 0.8f * std::cos(L.valleyPhase) + 0.4f;
+    const float glow = 0.8f * std::cos(L.motion.valleyPhase) + 0.4f;
     L.landscapeLights[0].colour = Vec3(0.0f, glow, glow);
 
     glEnable(GL_TEXTURE_2D);
     drawStormBackdrop();
 
     // The first pass shows the trees as the frame found them.
-    if (!L.swayedAtStart) {
+    if (!L.motion.swayedAtStart) {
         if (L.treesSwayed) unswayTrees();
-    } else if (!L.treesSwayed || L.treesSwayedTo != L.swayAtStart) {
-        swayTrees(L.swayAtStart);
+    } else if (!L.treesSwayed || L.treesSwayedTo != L.motion.swayAtStart) {
+        swayTrees(L.motion.swayAtStart);
     }
     glDisable(GL_TEXTURE_2D);
     const bool firstPassCulled = glIsEnabled(GL_CULL_FACE);  // the backdrop leaves it off
     drawTrees();
-    swayTrees(L.swayPhase);
+    swayTrees(L.motion.swayPhase);
     glDisable(GL_CULL_FACE);
     // An odd tree never sways: its second drawing sends the very fragments
     // of its first, at the same depths, and under a strict depth test every

@@ -9,6 +9,10 @@ struct RandomState {
     uint32_t state = 1;
 };
 extern RandomState showRandom;
+template <class Visit>
+void forEachField(const RandomState& r, Visit&& visit) {
+    visit(r.state);
+}
 
 // Advances the state and returns a value in 0..32767.
 int showRand();

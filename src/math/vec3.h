@@ -42,5 +42,21 @@ struct Vertex {
     void setNormal(const Vec3& n) { normal[0] = n.x; normal[1] = n.y; normal[2] = n.z; }
 };
 
+// The fields of the two, for the records of the show's state that hold them.
+template <class Visit>
+void forEachField(const Vec3& v, Visit&& visit) {
+    visit(v.x);
+    visit(v.y);
+    visit(v.z);
+}
+template <class Visit>
+void forEachField(const Vertex& v, Visit&& visit) {
+    visit(v.pos);
+    visit(v.normal);
+    visit(v.colour);
+    visit(v.spare);
+    visit(v.tex);
+}
+
 // Writes v's normal: the normalised sum cross(P-a, P-b) + cross(P-c, P-d).
 void gridNormal(Vertex& v, const Vertex& a, const Vertex& b, const Vertex& c, const Vertex& d);

@@ -45,6 +45,34 @@ struct DriverState {
     Vec3 swingTable[9];   // the driven pins' rest positions
 };
 extern DriverState drivers;
+template <class Visit>
+void forEachField(const TickClock& c, Visit&& visit) {
+    visit(c.firstCall);
+    visit(c.lastTick);
+    visit(c.backlog);
+    visit(c.interval);
+}
+template <class Visit>
+void forEachField(const DriverState& d, Visit&& visit) {
+    visit(d.clockShared);
+    visit(d.clockFinaleBody);
+    visit(d.clockTable);
+    visit(d.clockFinaleCloth);
+    visit(d.swingPhase);
+    visit(d.swingRate);
+    visit(d.swingAngle);
+    visit(d.spinAngle);
+    visit(d.liftTicks);
+    visit(d.liftApart);
+    visit(d.releaseTicksIntro);
+    visit(d.releaseTicksFinale);
+    visit(d.kickCountdown);
+    visit(d.restTime);
+    visit(d.rampCountdown);
+    visit(d.freezePending);
+    visit(d.anchorRow);
+    visit(d.swingTable);
+}
 
 // Time steps of the drivers (the bauble scenes use physics.dtCoarse).
 constexpr float dtFine = 0.00225f;

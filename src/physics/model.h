@@ -66,6 +66,41 @@ struct Collider {
     Collider* next;
 };
 
+// Their fields; the links are made at the load and never change.
+template <class Visit>
+void forEachField(const Particle& p, Visit&& visit) {
+    visit(p.mass);
+    visit(p.flags);
+    visit(p.position);
+    visit(p.velocity);
+    visit(p.force);
+    visit(p.savedPosition);
+    visit(p.savedVelocity);
+    visit(p.radius);
+    visit(p.randomValue);
+    visit(p.next);
+}
+template <class Visit>
+void forEachField(const Spring& s, Visit&& visit) {
+    visit(s.flags);
+    visit(s.a);
+    visit(s.b);
+    visit(s.stiffness);
+    visit(s.damping);
+    visit(s.restLength);
+    visit(s.next);
+}
+template <class Visit>
+void forEachField(const Collider& c, Visit&& visit) {
+    visit(c.flags);
+    visit(c.particle);
+    visit(c.centre);
+    visit(c.radius);
+    visit(c.factor);
+    visit(c.random);
+    visit(c.next);
+}
+
 // The three lists one scene steps together, by their heads.
 struct SoftBody {
     Particle* particles = nullptr;

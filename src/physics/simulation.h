@@ -27,6 +27,17 @@ struct PhysicsState {
     int32_t bounceCount = 0;
 };
 extern PhysicsState physics;
+template <class Visit>
+void forEachField(const PhysicsState& p, Visit&& visit) {
+    visit(p.gravity);
+    visit(p.boxMin);
+    visit(p.boxMax);
+    visit(p.wallRestitution);
+    visit(p.floorBounce);
+    visit(p.dtCoarse);
+    visit(p.drawKind);
+    visit(p.bounceCount);
+}
 
 // The lighter pull on PF_LIGHT particles (a constant, not a setting).
 const Vec3 kLightGravity(0.0f, -4.0f, 0.0f);

@@ -18,6 +18,14 @@ struct ShowClockState {
     ShowTicks base = 0;         // fixed-step tick at frame 0
 };
 extern ShowClockState showClock;
+template <class Visit>
+void forEachField(const ShowClockState& c, Visit&& visit) {
+    visit(c.live);
+    visit(c.fixedStep);
+    visit(c.fps);
+    visit(c.frame);
+    visit(c.base);
+}
 
 // The current tick (GetTickCount's role).
 ShowTicks clockTicks();

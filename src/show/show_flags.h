@@ -13,3 +13,10 @@ struct ShowFlags {
     uint8_t rampFlag = 0;               // the finale figure's ramp kick
 };
 extern ShowFlags showFlags;
+template <class Visit>
+void forEachField(const ShowFlags& f, Visit&& visit) {
+    visit(f.finaleStart);
+    visit(f.bodyScenesStarted);
+    visit(f.flashFlag);
+    visit(f.rampFlag);
+}

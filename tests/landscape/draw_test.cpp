@@ -141,10 +141,10 @@ TEST_F(LandscapeFrame, SwayMovesEvenTreesAndTheirLightsFromRest) {
 }
 
 TEST_F(LandscapeFrame, ValleyLightDarkensAtHalfTurn) {
-    landscape.valleyPhase = static_cast<float>(M_PI) - 0.006f;
+    landscape.motion.valleyPhase = static_cast<float>(M_PI) - 0.006f;
     advanceLandscape();
     drawLandscape();
-    EXPECT_NEAR(landscape.valleyPhase, M_PI, 1e-5);
+    EXPECT_NEAR(landscape.motion.valleyPhase, M_PI, 1e-5);
     const Vec3 c = landscape.landscapeLights[0].colour;
     EXPECT_EQ(c.x, 0.0f);
     EXPECT_NEAR(c.y, -0.4f, 1e-5);
@@ -153,7 +153,7 @@ TEST_F(LandscapeFrame, ValleyLightDarkensAtHalfTurn) {
     // valley light matters most, is darker than in the first frame.
     std::vector<float> dark;
     for (int k = 24 * 64; k < kTerrainVertices; ++k) dark.push_back(landscape.terrain[k].colour[1]);
-    landscape.valleyPhase = 0.0f;
+    landscape.motion.valleyPhase = 0.0f;
     advanceLandscape();
     drawLandscape();
     int darker = 0;
@@ -299,8 +299,8 @@ TEST_F(LandscapeFrame, ManyFramesCountFramesAndKeepEveryCurveInShape) {
         valley += 0.006f;
         sway += 0.06f;
     }
-    EXPECT_EQ(landscape.valleyPhase, valley);
-    EXPECT_EQ(landscape.swayPhase, sway);
+    EXPECT_EQ(landscape.motion.valleyPhase, valley);
+    EXPECT_EQ(landscape.motion.swayPhase, sway);
     for (const LandscapeTree& tree : landscape.trees) {
         EXPECT_EQ(tree.trunk.segments, 4);
         EXPECT_EQ(tree.trunk.ax.size(), 4u);
