@@ -26,8 +26,6 @@ void shellSize(int width, int height) {
     host.releaseContext();
 }
 
-void shellPaint() { renderFrame(); }
-
 void shellKey(int key) {
     if (key == 27) host.postQuit(0);
 }

@@ -177,9 +177,6 @@ void uploadBallPicture(GLuint name, const uint8_t* picture) {
 
 }  // namespace
 
-// Traces the next frame and uploads it into texture name.
-void traceBallTexture(GLuint name) { uploadBallPicture(name, traceNextBallFrame()); }
-
 // Traces the ball of this frame and draws it as the square in the middle of the screen.
 void drawBallSquare(GLuint name) {
     traceBallPicture(tracedBallShown, framePicture);

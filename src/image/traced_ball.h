@@ -51,9 +51,6 @@ const uint8_t* traceNextBallFrame();
 // One intro frame's state: remember the ball for the picture, then step it.
 void advanceTracedBall();
 
-// Traces the next frame and uploads it into texture name.
-void traceBallTexture(GLuint name);
-
 // Traces the ball as this frame shows it, uploads it into texture name and
 // draws it as the 460-unit square in the middle of the 640 x 480 screen space.
 void drawBallSquare(GLuint name);

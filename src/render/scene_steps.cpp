@@ -73,14 +73,6 @@ void lightBaubles(BaubleScene scene, Vertex camera, SphereMesh* detailed, Sphere
     }
 }
 
-// Driver, light, place. The lighting sees last frame's places, so colours
-// trail the motion by one frame.
-void stepBaubleScene(BaubleScene scene, double seconds, Vertex camera, SphereMesh* detailed, SphereMesh* coarse) {
-    (void)seconds;  // the drivers read the show clock themselves
-    advanceBaubleScene(scene, detailed, coarse);
-    lightBaubleScene(scene, camera, detailed, coarse);
-}
-
 void advanceBaubleScene(BaubleScene scene, SphereMesh* detailed, SphereMesh* coarse) {
     if (scene == BaubleScene::DrivenStrings)
         stepDrivenBaubles();
@@ -101,12 +93,6 @@ void lightBaubleScene(BaubleScene scene, Vertex camera, SphereMesh* detailed, Sp
         standAtFrameEnd(detailed[k]);
         standAtFrameEnd(coarse[k]);
     }
-}
-
-// Driver, then the bauble onto the scene's ball.
-void stepSingleBauble(SingleBauble scene, SphereMesh& sphere) {
-    advanceSingleBauble(scene, sphere);
-    standAtFrameEnd(sphere);
 }
 
 void advanceSingleBauble(SingleBauble scene, SphereMesh& sphere) {

@@ -36,21 +36,17 @@ BaubleLights baubleLights(BaubleScene scene);
 const SoftBody& baubleBody(BaubleScene scene);
 const SoftBody& singleBody(SingleBauble scene);
 
-// Update: driver, light every detailed then coarse sphere, place both arrays.
-// seconds is the frame's time; the drivers keep their own clocks.
-void stepBaubleScene(BaubleScene scene, double seconds, Vertex camera, SphereMesh* detailed, SphereMesh* coarse);
-// The state half of that update: the driver, and where the spheres move.
+// A bauble scene's update comes in two halves. Advancing: the driver, and
+// where the spheres move.
 void advanceBaubleScene(BaubleScene scene, SphereMesh* detailed, SphereMesh* coarse);
-// The picture half: light both arrays where the frame found them, then put
-// them where it leaves them.
+// Drawing: light both arrays where the frame found them (so colours trail
+// the motion by one frame), then put them where it leaves them.
 void lightBaubleScene(BaubleScene scene, Vertex camera, SphereMesh* detailed, SphereMesh* coarse);
 // Lights one array as the bauble scene does: the large bauble (element 1)
 // with the dimmed red light and the highlight, the others plain.
 void lightBaubles(BaubleScene scene, Vertex camera, SphereMesh* detailed, SphereMesh* coarse);
-// Update: driver, then the bauble onto its ball. Single baubles are not lit:
-// they show only the reflection.
-void stepSingleBauble(SingleBauble scene, SphereMesh& sphere);
-// The state half: the driver, and where the bauble moves.
+// A single bauble's advancing: the driver, and where the bauble moves onto
+// its ball. Single baubles are not lit: they show only the reflection.
 void advanceSingleBauble(SingleBauble scene, SphereMesh& sphere);
 // Update of the finale body: its driver and nothing else.
 void stepFinaleBodyScene();

@@ -71,7 +71,8 @@ int QuitProbe::count = 0;
 void runTo(uint32_t targetMs) {
     while (elapsedMs() < targetMs) {
         advanceFixedClock();
-        renderFrame();
+        advanceFrame();
+        drawFrame();
         if (QuitProbe::count) break;
     }
 }
@@ -90,7 +91,8 @@ TEST(TimelineFrames, WholeShowSetsItsFlagsAndEndsAfter300Seconds) {
     EXPECT_EQ(textures.glyphsB[13].mask, textures.bauble + 1 + 1 + 1 + 9 + 52 + 52 + 2 + 2 + 10 + 34 + 28);
     EXPECT_EQ(timeline.showStart, clockTicks());
 
-    renderFrame();
+    advanceFrame();
+    drawFrame();
     EXPECT_FALSE(timeline.firstFrame);
     runTo(30000);
     // One degree per second over the landscape so far, across the wrap.
@@ -133,7 +135,8 @@ TEST(TimelineFrames, PathPhaseRestartsInsteadOfWrapping) {
     timeline.phaseA = 0.99f;
     // A 1000 ms frame adds 0.02: past 1, so the phase starts again at 0.
     showClock.frame = 81;  // 81000 ms
-    renderFrame();
+    advanceFrame();
+    drawFrame();
     EXPECT_EQ(timeline.phaseA, 0.0f);
     // The camera vertex then holds the path's start.
     EXPECT_NEAR(timeline.cameraVertex.pos[1], -0.85f, 1e-5);

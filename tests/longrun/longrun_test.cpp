@@ -13,6 +13,7 @@
 
 #include "show/host.h"
 #include "show/show_clock.h"
+#include "app/show_state.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 #include "landscape/landscape.h"
@@ -111,6 +112,9 @@ void runWholeShow(const ShowRun& run) {
     quits = 0;
     useFixedClock(run.fps, run.base);
     loadShow();
+    // Stepped as the program steps it: each frame advanced (states saved for
+    // jumps as it goes), the clock moved on, then the frame drawn.
+    startPlayer();
     Faults faults;
     scanShow(faults);
     int nextStall = 0;
@@ -122,7 +126,8 @@ void runWholeShow(const ShowRun& run) {
     uint64_t frames = 0;
     int catchUpChecks = 0;
     while (quits == 0 && frames < 2000000) {
-        renderFrame();
+        advanceShowFrame();
+        drawFrame();
         ++frames;
         const uint32_t elapsed = elapsedMs();
         if (frames % 7 == 0) scanShow(faults);
@@ -135,16 +140,16 @@ void runWholeShow(const ShowRun& run) {
             const TickClock& shared = drivers.clockShared;
             const TickClock& body = drivers.clockFinaleBody;
             const bool finale = elapsed >= 220000;
-            advanceFixedClock();
-            renderFrame();
+            advanceShowFrame();
+            drawFrame();
             ++frames;
             int32_t before = finale ? body.backlog : shared.backlog;
             EXPECT_GT(before, 9000) << "no backlog after the stall at " << elapsed;
             for (int k = 0; k < 5; ++k) {
-                const ShowTicks previous = clockTicks();
-                advanceFixedClock();
-                const int32_t frameMs = static_cast<int32_t>(clockTicks() - previous);
-                renderFrame();
+                const ShowTicks previous = timeline.frameTime;
+                advanceShowFrame();
+                drawFrame();
+                const int32_t frameMs = static_cast<int32_t>(timeline.frameTime - previous);
                 ++frames;
                 int32_t now = finale ? body.backlog : shared.backlog;
                 const int32_t interval = finale ? body.interval : shared.interval;
@@ -154,7 +159,6 @@ void runWholeShow(const ShowRun& run) {
                 ++catchUpChecks;
             }
         }
-        advanceFixedClock();
     }
     scanShow(faults);
     EXPECT_EQ(quits, 1) << "the show did not end";

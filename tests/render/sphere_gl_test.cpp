@@ -272,7 +272,8 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
     glGenTextures(9, scene.slot);
     Vertex camera;
     for (BaubleScene b : {BaubleScene::DrivenStrings, BaubleScene::HangingBauble}) {
-        stepBaubleScene(b, 0.008, camera, spheres.detailed, spheres.coarse);
+        advanceBaubleScene(b, spheres.detailed, spheres.coarse);
+        lightBaubleScene(b, camera, spheres.detailed, spheres.coarse);
         glEnable(GL_BLEND);
         glDepthFunc(GL_GREATER);
         drawBaubleScene(b, spheres.detailed, scene, nullptr);
