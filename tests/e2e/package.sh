@@ -55,9 +55,13 @@ r=$out/root/usr
   fail "the program or its data is not where the package should put them"
 desktop-file-validate "$r/share/applications/baubles.desktop" >"$out/desktop.txt" 2>&1 && [ ! -s "$out/desktop.txt" ] ||
   fail "desktop-file-validate: $(cat "$out/desktop.txt")"
-appstreamcli validate --no-net --pedantic "$r/share/metainfo/baubles.metainfo.xml" >"$out/as.txt" 2>&1 ||
+metainfo=("$r"/share/metainfo/*.metainfo.xml)
+[ ${#metainfo[@]} = 1 ] && [ -f "${metainfo[0]}" ] || fail "not one AppStream file: ${metainfo[*]}"
+# The whole tree, as a software centre reads it: the file's name, the
+# launcher it names and the metadata itself.
+appstreamcli validate-tree --no-net --pedantic "$out/root" >"$out/as.txt" 2>&1 ||
   fail "appstreamcli: $(cat "$out/as.txt")"
-grep -q "<release version=\"${version#baubles }\"" "$r/share/metainfo/baubles.metainfo.xml" ||
+grep -q "<release version=\"${version#baubles }\"" "${metainfo[0]}" ||
   fail "the metadata's release is not ${version#baubles }"
 icon=$(sed -n 's/^Icon=//p' "$r/share/applications/baubles.desktop")
 for n in 48 128 256; do
