@@ -8,7 +8,7 @@ set -euo pipefail
 BUILD=(
   build-essential cmake pkg-config
   libsdl2-dev libsdl2-mixer-dev libepoxy-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri libegl-mesa0
-  libfreetype-dev fonts-dejavu-core lame zlib1g-dev
+  libfreetype-dev fonts-dejavu-core fonts-dejavu-extra lame zlib1g-dev
 )
 RECORD=(ffmpeg)
 # The tests: GoogleTest and Google Benchmark, the sanitizer and fuzzing
