@@ -1,7 +1,7 @@
 // platform.h - the window, its GL context, input, clock, message boxes,
 // offscreen views and the audio device, on SDL2 and SDL2_mixer. Nothing
 // outside src/platform touches SDL; the show reaches this layer through the
-// Host table (app/host.h), which platformInit fills in.
+// Host table (show/host.h), which platformInit fills in.
 #pragma once
 
 #include <cstddef>
