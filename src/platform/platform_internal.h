@@ -13,8 +13,8 @@ struct PlatformState {
     SDL_Window* window = nullptr;
     SDL_GLContext context = nullptr;
     // The show's own picture, when it is not drawn straight into the window:
-    // a texture, so that scaling it is one filtered quad. Made once the
-    // start-up load has taken its texture names, which start at 1.
+    // renderbuffers, blitted into the window. Made with the window, before
+    // the start-up load, taking none of the texture names the show counts.
     GLuint frame = 0, frameColour = 0, frameDepth = 0;
     int renderWidth = 0, renderHeight = 0;  // the size it is (to be) made at
     bool wantFrame = false;       // a picture of its own is wanted

@@ -66,65 +66,53 @@ void makeMainCurrent() {
     }
 }
 
-// A rectangle of the window in its own pixels, as one quad.
-void windowQuad(int w, int h, int x0, int y0, int x1, int y1) {
-    const float l = 2.0f * x0 / w - 1, r = 2.0f * x1 / w - 1, b = 2.0f * y0 / h - 1, t = 2.0f * y1 / h - 1;
-    glTexCoord2f(0, 0);
-    glVertex2f(l, b);
-    glTexCoord2f(1, 0);
-    glVertex2f(r, b);
-    glTexCoord2f(1, 1);
-    glVertex2f(r, t);
-    glTexCoord2f(0, 1);
-    glVertex2f(l, t);
+// Where the show's picture goes in a w x h window. A whole multiple of the
+// render size that fills at least 4/5 of the window's 4:3 area is shown
+// with the nearest texel: every pixel of the picture the same square, and
+// on software GL half the fill of a filtered scale. Below twice the render
+// size, or where a whole multiple would leave wider bars, the picture is
+// filtered into the whole 4:3 area.
+FrameArea pictureArea(int w, int h, bool* whole) {
+    const FrameArea a = frameArea(w, h);
+    *whole = false;
+    const int rw = platform.renderWidth, rh = platform.renderHeight;
+    if (rw <= 0 || rh <= 0) return a;
+    const int k = std::min(a.width / rw, a.height / rh);
+    const bool exact = k >= 1 && k * rw == a.width && k * rh == a.height;
+    if (!exact && (k < 2 || 5 * k * rw < 4 * a.width)) return a;
+    *whole = true;
+    FrameArea p;
+    p.width = k * rw;
+    p.height = k * rh;
+    p.x = (w - p.width) / 2;
+    p.y = (h - p.height) / 2;
+    return p;
 }
 
-// The show's picture scaled into the window between black bars, as one
-// filtered quad (the cheapest scaling on software GL); every GL state the
-// show keeps is put back. The window stays bound, with the 4:3 area as the
-// viewport for anything drawn over it.
+// The show's picture copied into the window by one blit, scaled as
+// pictureArea says, between black bars; blitting changes none of the GL
+// state the show keeps. The window stays bound, with the picture's area as
+// the viewport for anything drawn over it.
 void composeFrame() {
     if (!platform.frame) return;
     int w = 0, h = 0;
     drawableSize(&w, &h);
-    const FrameArea a = frameArea(w, h);
+    bool whole = false;
+    const FrameArea a = pictureArea(w, h, &whole);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, platform.frame);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    // The bars stay black once cleared in every buffer of the window.
+    if (platform.barFrames > 0) {
+        --platform.barFrames;
+        GLfloat clear[4];
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glClearColor(clear[0], clear[1], clear[2], clear[3]);
+    }
+    glBlitFramebuffer(0, 0, platform.renderWidth, platform.renderHeight, a.x, a.y, a.x + a.width, a.y + a.height,
+                      GL_COLOR_BUFFER_BIT, whole ? GL_NEAREST : GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
-    glLoadIdentity();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glViewport(0, 0, w, h);
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    glDisable(GL_CULL_FACE);
-    glDisable(GL_TEXTURE_2D);
-    glColor3f(0, 0, 0);
-    glBegin(GL_QUADS);
-    // The bars stay black once painted into every buffer of the window.
-    if (platform.barFrames > 0 && a.x > 0) {
-        windowQuad(w, h, 0, 0, a.x, h);
-        windowQuad(w, h, a.x + a.width, 0, w, h);
-    }
-    if (platform.barFrames > 0 && a.y > 0) {
-        windowQuad(w, h, 0, 0, w, a.y);
-        windowQuad(w, h, 0, a.y + a.height, w, h);
-    }
-    glEnd();
-    if (platform.barFrames > 0) --platform.barFrames;
-    glEnable(GL_TEXTURE_2D);
-    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    glBegin(GL_QUADS);
-    windowQuad(w, h, a.x, a.y, a.x + a.width, a.y + a.height);
-    glEnd();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
     glViewport(a.x, a.y, a.width, a.height);
 }
 
@@ -132,36 +120,44 @@ void swapBuffers() {
     if (platform.window) SDL_GL_SwapWindow(platform.window);
 }
 
-// Makes, or remakes at a new size, the picture the show draws into: a
-// linearly filtered colour texture and a 24-bit depth, as the window would
-// have. False if GL refuses it.
+// The software rasterizer builds the code for a blit the first time it
+// blits: built here for both ways of scaling, while the window is still
+// hidden, so the first pictures shown do not wait for it.
+void buildBlits() {
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, platform.frame);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    for (GLenum filter : {GL_NEAREST, GL_LINEAR})
+        glBlitFramebuffer(0, 0, platform.renderWidth, platform.renderHeight, 0, 0, w, h, GL_COLOR_BUFFER_BIT, filter);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glFinish();
+}
+
+// Makes, or remakes at a new size, the picture the show draws into: an RGBA
+// colour and a 24-bit depth, as the window would have, both renderbuffers,
+// so the picture takes none of the texture names the show counts from 1
+// and can be made before the load. False if GL refuses it.
 bool makeFrame(int w, int h) {
     if (w <= 0 || h <= 0) return false;
-    GLint texture = 0;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &texture);
     if (!platform.frame) {
         glGenFramebuffers(1, &platform.frame);
-        glGenTextures(1, &platform.frameColour);
+        glGenRenderbuffers(1, &platform.frameColour);
         glGenRenderbuffers(1, &platform.frameDepth);
     }
-    glBindTexture(GL_TEXTURE_2D, platform.frameColour);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(texture));
+    glBindRenderbuffer(GL_RENDERBUFFER, platform.frameColour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT24, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, platform.frameColour, 0);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, platform.frameColour);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, platform.frameDepth);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!complete) {
         glDeleteFramebuffers(1, &platform.frame);
-        glDeleteTextures(1, &platform.frameColour);
+        glDeleteRenderbuffers(1, &platform.frameColour);
         glDeleteRenderbuffers(1, &platform.frameDepth);
         platform.frame = platform.frameColour = platform.frameDepth = 0;
         return false;
@@ -197,13 +193,14 @@ void chooseRenderSize() {
     } else {
         platform.followDrawable = true;
     }
-    // Made once the load is over; until then (and without one) the show
-    // draws into the window's 4:3 area. A window whose area is the render
-    // size needs no scaling at all.
+    // Made now, so the load already draws where every frame will: the
+    // rasterizer's code for a way of drawing is built for one target. A
+    // window whose area is the render size needs no picture of its own.
     platform.wantFrame = rw > 0 && rh > 0 && !(rw == a.width && rh == a.height && !platform.followDrawable);
     platform.barFrames = 3;
     platform.renderWidth = rw;
     platform.renderHeight = rh;
+    if (platform.wantFrame && makeFrame(rw, rh)) buildBlits();
 }
 
 // The window's size changed: a render size that follows it follows it, and

@@ -53,8 +53,9 @@ check() {
   awk -v m="$mae" -v o="$outside" 'BEGIN { exit !(m < 0.03 && o < 0.04) }' || fail "$name: not the show's 4:3 frame in its place"
 }
 
-# Full screen on a 1920x1080 display: 1440x1080 in the middle, 240-pixel bars.
-check full 1440x1080+240+0
+# Full screen on a 1920x1080 display: software GL shows its 640x480 picture
+# at twice its size, 1280x960 in the middle, with bars all round.
+check full 1280x960+320+60
 # A 4:3 window is all picture (the screen around it is Xvfb's black).
 check window 800x600+560+240 --window 800x600
 # A 1280x720 window made 700x900 while it plays: bars above and below.
