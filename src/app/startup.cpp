@@ -5,6 +5,7 @@
 
 #include "show/host.h"
 #include "app/music.h"
+#include "app/show_state.h"
 #include "app/show_textures.h"
 #include "show/show_clock.h"
 #include "app/timeline.h"
@@ -18,7 +19,59 @@
 #include "render/shortcuts.h"
 #include "render/sphere.h"
 
-void loadShow() {
+namespace {
+
+// Moments that between them draw the show every way it draws: each scene,
+// and the logos, fades and cloths that come later in some of them.
+constexpr uint32_t kEveryWayOfDrawing[] = {
+    0,       // the loading picture, the traced ball and the letter tiles
+    14000,   // the intro's logo
+    25100,   // the valley and its greetings
+    70100,   // the driven strings, their room and reflections
+    97800,   // the hanging bauble
+    120100,  // the falling sheet and its bauble
+    150100,  // the turning sheet
+    186000,  // its long fade, and the tablecloth
+    200100,  // the closing pictures fading in
+    216000,  // and fading out, the tablecloth leaving
+    220100,  // the finale fading in, its letter tiles and the lamp's glow
+    287000,  // the finale's long fade
+    291000,  // the closing logo
+};
+
+}  // namespace
+
+// The software rasterizer builds code for each new way of drawing the first
+// time it is used, up to a few hundred milliseconds for a scene's first
+// frame. Each moment above is advanced to from the loaded state and drawn
+// once, unseen, into the show's own picture (and the views' targets), so
+// the show never stops to build code while it plays, and a jump pays only
+// for advancing. The loaded state comes back whole afterwards.
+void drawEveryWayOnce() {
+    ShowSnapshot loaded;
+    saveShowState(loaded);
+    drawingEveryWay = true;
+    for (uint32_t ms : kEveryWayOfDrawing) {
+        restoreShowState(loaded);
+        // Two frames advanced at the moment's own time, as a seek would end.
+        useFixedClock(kShowRate, loaded.clock.base);
+        const uint64_t frame = showFrameAt(ms);
+        showClock.frame = frame >= 2 ? frame - 2 : 0;
+        timeline.showStart = loaded.clock.base;
+        timeline.lastFrameTime = clockTicks();
+        // The closing pictures set when the finale starts.
+        if (ms >= sceneWindowFrom(SceneWindow::Finale)) showFlags.finaleStart = sceneWindowFrom(SceneWindow::Finale);
+        while (showClock.frame <= frame) {
+            advanceFrame();
+            advanceFixedClock();
+        }
+        drawUnseen();
+    }
+    drawingEveryWay = false;
+    restoreShowState(loaded);
+}
+
+void loadShow(bool drawEveryWay) {
     TimelineState& t = timeline;
     allocateSpheres();
 
@@ -80,6 +133,10 @@ void loadShow() {
     host.makeMainCurrent();
     // Built now, so a show that plays on allocates nothing new for them.
     buildFusedPassPrograms();
+    if (drawEveryWay) {
+        drawEveryWayOnce();
+        host.makeMainCurrent();
+    }
 
     startMusic();
     // The clock starts last, so the first frame sees elapsed close to 0

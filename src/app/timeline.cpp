@@ -577,30 +577,23 @@ void advanceFrame() {
     t.lastFrameTime = t.frameTime;
 }
 
-void drawFrame() {
-    TimelineState& t = timeline;
-    host.makeMainCurrent();
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+namespace {
 
-    // The show's first frame opens on the loading picture; a first frame
-    // drawn later in the show (a later start, a shot, a jump) does not.
-    const bool opening = elapsedMs() == 0;
-    t.firstFrame = false;
-    if (opening) {
-        ortho2d();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glEnable(GL_TEXTURE_2D);
-        glBindTexture(GL_TEXTURE_2D, textures.loading);
-        drawTexturedQuad(-80, -32, 64, 40);
-        glDisable(GL_TEXTURE_2D);
-        glFlush();
-        host.swapBuffers();
-    }
+// The loading picture the show's first frame opens on.
+void drawLoadingPicture() {
+    ortho2d();
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, textures.loading);
+    drawTexturedQuad(-80, -32, 64, 40);
+    glDisable(GL_TEXTURE_2D);
+}
 
+// The frame the last advanceFrame reached, into the show's picture.
+void drawPicture() {
     // The frame before may not have been drawn: set up what it would have left.
-    const CarriedGl carried = glStateLeftBy(t.previousElapsed, showFlags.finaleStart);
+    const CarriedGl carried = glStateLeftBy(timeline.previousElapsed, showFlags.finaleStart);
     glFrontFace(carried.frontFace);
     if (carried.cull)
         glEnable(GL_CULL_FACE);
@@ -621,12 +614,41 @@ void drawFrame() {
     glLoadIdentity();
 
     drawScene(elapsed);
-
     glFlush();
+}
+
+}  // namespace
+
+void drawFrame() {
+    TimelineState& t = timeline;
+    host.makeMainCurrent();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+
+    // The show's first frame opens on the loading picture; a first frame
+    // drawn later in the show (a later start, a shot, a jump) does not.
+    const bool opening = elapsedMs() == 0;
+    t.firstFrame = false;
+    if (opening) {
+        drawLoadingPicture();
+        glFlush();
+        host.swapBuffers();
+    }
+
+    drawPicture();
     host.composeFrame();
-    if (beforePresent) beforePresent(elapsed);
+    if (beforePresent) beforePresent(elapsedMs());
     host.swapBuffers();
     host.releaseContext();
+}
+
+void drawUnseen() {
+    host.makeMainCurrent();
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    if (elapsedMs() == 0) drawLoadingPicture();
+    drawPicture();
+    glFinish();
 }
 
 void renderFrame() {

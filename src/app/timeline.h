@@ -107,6 +107,10 @@ void advanceFrame();
 // again whatever GL state the frame before would have left behind, so a
 // frame drawn after any number of frames that were only advanced is whole.
 void drawFrame();
+// Draws that frame as drawFrame does, the loading picture first at 0 ms,
+// and leaves it in the show's picture, never presented nor handed to
+// beforePresent. Finished before it returns.
+void drawUnseen();
 // Advances one frame and draws it.
 void renderFrame();
 

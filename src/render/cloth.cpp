@@ -392,7 +392,8 @@ bool sheetClearOfWalls(int32_t variant) {
 
 bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const GLuint* names) {
     const GLuint program = fusedPassProgram(FusedPasses::ColourTimesPicture);
-    if (!program || !sheetClearOfWalls(variant)) return false;
+    const bool sheet = variant == 1 || variant == 2;
+    if (!program || !sheet || !(drawingEveryWay || sheetClearOfWalls(variant))) return false;
     GLint environment = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
     if (environment != GL_DECAL) return false;

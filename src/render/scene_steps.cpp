@@ -141,9 +141,10 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 // bauble showing the room around it (not in the finale).
 void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant) {
     drawRoom(room);
-    if (drawingShortcuts && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment], textures.slot[kSlotLamp], textures.slot)) {
-        glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
-    } else {
+    const bool onePass = drawingShortcuts && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment],
+                                                                textures.slot[kSlotLamp], textures.slot);
+    if (onePass) glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
+    if (!onePass || drawingEveryWay) {
         drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);

@@ -5,6 +5,7 @@
 #include <epoxy/gl.h>
 
 bool drawingShortcuts = true;
+bool drawingEveryWay = false;
 
 void currentClipMatrix(double pm[16]) {
     float p[16], m[16];

@@ -6,6 +6,11 @@
 #pragma once
 
 extern bool drawingShortcuts;
+// Set while the start-up load draws every scene once, unseen: where the
+// state chooses between ways of drawing (a bauble at a wall, a sheet
+// against one), both ways are drawn, so the rasterizer builds the code
+// for each before the show needs it. Never set for a picture anyone sees.
+extern bool drawingEveryWay;
 
 // The current projection times modelview, column-major, in double.
 void currentClipMatrix(double pm[16]);

@@ -7,6 +7,7 @@
 
 #include "image/texture.h"
 #include "render/fused_passes.h"
+#include "render/shortcuts.h"
 #include "show/room.h"
 
 SphereState spheres;
@@ -382,7 +383,8 @@ bool drawSpheresInOnePass(SphereMesh* array, const Collider* colliders, const GL
     // strict test kept the wall, and the texture pass added the pictures
     // onto it: done first, by the depth test itself.
     glDepthFunc(GL_EQUAL);
-    sendBothPasses(array, colliders, textures, onPixel, binding, touchesRoom);
+    sendBothPasses(array, colliders, textures, onPixel, binding,
+                   [](const SphereMesh& s) { return drawingEveryWay || touchesRoom(s); });
     glDepthFunc(GL_LESS);
     const SphereMesh* last = nullptr;
     sendBothPasses(array, colliders, textures, onColour, binding, [&](const SphereMesh& s) {

@@ -73,7 +73,7 @@ protected:
         ASSERT_EQ(chdir(BAUBLES_ASSET_DIR), 0);
         host.postQuit = countQuit;
         useFixedClock(kShowRate, 0xFFFFFFFFu - 30000u);  // the tick wraps 30 s in
-        loadShow();
+        loadShow(false);  // drawn nothing yet: the runs below see a plain load
         startPlayer();
         loadDigest = showStateDigest();
     }
@@ -166,6 +166,32 @@ TEST_F(AdvanceAndDraw, StateAndPicturesMatchARunThatDrewEveryFrame) {
         EXPECT_EQ(showStateDigest(), digest) << "jump forward to " << showFrameMs(frame) << " ms";
     }
     EXPECT_EQ(quits, 0);
+}
+
+// The load ends by drawing every scene once, unseen. From the state it was
+// given, the show must advance and draw after it exactly as it does without
+// it: the same state at every checkpoint and the same pixels in every frame
+// drawn, whatever the drawing left in the arrays and the GL state.
+TEST_F(AdvanceAndDraw, DrawingEveryWayAtTheLoadChangesNoStateAndNoPixel) {
+    const ShowSnapshot& loaded = player.saved.begin()->second;
+    ShowRecord plain, after;
+    restoreShowState(loaded);
+    runShow(plain, false);
+
+    restoreShowState(loaded);
+    drawEveryWayOnce();
+    EXPECT_EQ(showStateDigest(), loadDigest) << "the drawing left the loaded state as it was";
+    runShow(after, false);
+
+    ASSERT_EQ(plain.digests.size(), checkpoints().size());
+    for (const auto& [frame, digest] : plain.digests)
+        EXPECT_EQ(after.digests[frame], digest) << "state differs at " << showFrameMs(frame) << " ms";
+    ASSERT_EQ(after.pictures.size(), plain.pictures.size());
+    for (const auto& [frame, picture] : plain.pictures) {
+        size_t differ = 0;
+        for (size_t i = 0; i < picture.size(); ++i) differ += picture[i] != after.pictures[frame][i];
+        EXPECT_EQ(differ, 0u) << "bytes differ in the frame at " << showFrameMs(frame) << " ms";
+    }
 }
 
 TEST(ShowFrames, FrameTimesFollowTheShowRateAndSearchesLandOnTheFirstFrameAtOrAfter) {
