@@ -8,10 +8,12 @@
 namespace {
 
 // Samples the mixer fills at a time: a place set in the track is heard from
-// the next fill on, on average half a fill later.
+// the next fill on, on average half a fill later; and the decoder hands on
+// whole MP3 frames of 1152 samples, of which on average half a frame decoded
+// before the move is still played first.
 constexpr int kMixChunk = 1024;
 constexpr double kMixRate = 44100;
-constexpr double kSeekLead = kMixChunk / 2 / kMixRate;
+constexpr double kSeekLead = (kMixChunk / 2 + 1152 / 2) / kMixRate;
 
 struct AudioState {
     bool open = false;

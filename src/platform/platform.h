@@ -18,8 +18,10 @@ enum class VideoMode {
 };
 
 // The show's picture is always 4:3. It is drawn into a picture of its own
-// render size, then scaled into the largest 4:3 area of the window, centred
-// between black bars. Offscreen, a 4:3 size is drawn as it is.
+// render size, then copied into the window centred between black bars: at
+// the largest whole multiple of its size where that fills most of the
+// window's 4:3 area, else scaled to the whole area. Offscreen, a 4:3 size is
+// drawn as it is.
 struct PlatformConfig {
     VideoMode mode = VideoMode::Fullscreen;
     int width = 640;
@@ -41,8 +43,8 @@ FrameArea frameArea(int width, int height);
 // (../share/baubles). Asset reads go there. False, with the places looked at,
 // when none has them.
 bool platformFindAssets(std::string& lookedAt);
-// The start-up load is over: the show's picture of its own can be made now
-// without taking a texture name the show counts on.
+// The start-up load is over: the main context is made current on the
+// show's picture for the first frame.
 void platformShowLoaded();
 
 // Starts SDL's video and events and installs the host table. False, with a
