@@ -86,9 +86,7 @@ void saveShowState(ShowSnapshot& s) {
 
 void restoreShowState(const ShowSnapshot& s) {
     showClock = s.clock;
-    const bool firstFrame = timeline.firstFrame;
     timeline = s.timeline;
-    timeline.firstFrame = firstFrame;
     showFlags = s.flags;
     drivers = s.drivers;
     physics = s.physics;

@@ -86,13 +86,13 @@ void loadShow(bool drawEveryWay) {
     t.phaseB = 0;
 
     // Camera paths: orbit, then the three finale moves.
-    t.orbit = buildOrbitPaths();
+    cameraPaths.orbit = buildOrbitPaths();
     t.phaseC = 0;
-    t.finale1 = buildFinalePaths1();
+    cameraPaths.finale1 = buildFinalePaths1();
     t.phaseD = 0;
-    t.finale2 = buildFinalePaths2();
+    cameraPaths.finale2 = buildFinalePaths2();
     t.phaseE = 0;
-    t.finale3 = buildFinalePaths3();
+    cameraPaths.finale3 = buildFinalePaths3();
 
     // The valley, then the undrawn second funnel: both draw from the show's
     // random sequence before anything else does.

@@ -19,6 +19,8 @@
 #include "render/sphere.h"
 
 TimelineState timeline;
+CameraPaths cameraPaths;
+TimelineDrawing timelineDrawing;
 PresentHook beforePresent = nullptr;
 
 namespace {
@@ -87,7 +89,7 @@ void pathCamera() {
 // The body scenes' orbit: advances one phase, then zeroes the other.
 void advanceOrbit(float& phase, float* otherPhase) {
     showFlags.bodyScenesStarted = 1;
-    advancePath(timeline.orbit, phase, 50000, 0);
+    advancePath(cameraPaths.orbit, phase, 50000, 0);
     if (otherPhase) *otherPhase = 0;
 }
 
@@ -133,13 +135,13 @@ void advanceCamera(uint32_t elapsed) {
             break;
         case CameraWindow::F1:
             showFlags.flashFlag = 0;
-            advancePath(t.finale1, t.phaseC, 150000, 0);
+            advancePath(cameraPaths.finale1, t.phaseC, 150000, 0);
             break;
         case CameraWindow::F2:
-            advancePath(t.finale2, t.phaseD, 150000, 0);
+            advancePath(cameraPaths.finale2, t.phaseD, 150000, 0);
             break;
         case CameraWindow::F4:
-            advancePath(t.finale1, t.phaseC, 150000, 0);
+            advancePath(cameraPaths.finale1, t.phaseC, 150000, 0);
             break;
         case CameraWindow::F6:
             // The turn reads the spin before this frame's step, the slide after it.
@@ -163,7 +165,7 @@ void advanceCamera(uint32_t elapsed) {
             t.spin = t.spin + 1.0f;
             break;
         case CameraWindow::F17:
-            advancePath(t.finale3, t.phaseE, 150000, 0.75f);
+            advancePath(cameraPaths.finale3, t.phaseE, 150000, 0.75f);
             break;
         case CameraWindow::F18:
         case CameraWindow::F20:
@@ -174,7 +176,7 @@ void advanceCamera(uint32_t elapsed) {
             showFlags.flashFlag = 1;
             break;
         case CameraWindow::F25:
-            advancePath(t.finale3, t.phaseE, 150000, 0);
+            advancePath(cameraPaths.finale3, t.phaseE, 150000, 0);
             break;
         default:
             break;
@@ -620,7 +622,6 @@ void drawPicture() {
 }  // namespace
 
 void drawFrame() {
-    TimelineState& t = timeline;
     host.makeMainCurrent();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -628,7 +629,7 @@ void drawFrame() {
     // The show's first frame opens on the loading picture; a first frame
     // drawn later in the show (a later start, a shot, a jump) does not.
     const bool opening = elapsedMs() == 0;
-    t.firstFrame = false;
+    timelineDrawing.firstFrame = false;
     if (opening) {
         drawLoadingPicture();
         glFlush();
@@ -649,9 +650,4 @@ void drawUnseen() {
     if (elapsedMs() == 0) drawLoadingPicture();
     drawPicture();
     glFinish();
-}
-
-void renderFrame() {
-    advanceFrame();
-    drawFrame();
 }

@@ -35,10 +35,20 @@ struct TimelineState {
     float spinBefore = 0;                       // spin as this frame's turn reads it (F6)
     Vertex cameraVertex;                        // last path sample; the body scenes' viewer
     Vertex cameraRotation;                      // this frame's path rotation sample
-    bool firstFrame = true;                     // no frame drawn yet (drawing only)
-    CameraPathPair orbit, finale1, finale2, finale3;
 };
 extern TimelineState timeline;
+
+// The camera paths: built by the load, only read after it.
+struct CameraPaths {
+    CameraPathPair orbit, finale1, finale2, finale3;
+};
+extern CameraPaths cameraPaths;
+
+// What drawing alone keeps of the timeline.
+struct TimelineDrawing {
+    bool firstFrame = true;  // no frame drawn yet
+};
+extern TimelineDrawing timelineDrawing;
 // What advancing moves of it.
 template <class Visit>
 void forEachField(const TimelineState& t, Visit&& visit) {
@@ -111,8 +121,6 @@ void drawFrame();
 // and leaves it in the show's picture, never presented nor handed to
 // beforePresent. Finished before it returns.
 void drawUnseen();
-// Advances one frame and draws it.
-void renderFrame();
 
 // Called once per frame just before the frame is presented, with elapsed
 // milliseconds: the recorder and the screenshot writer read pixels here.

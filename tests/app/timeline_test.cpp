@@ -93,7 +93,7 @@ TEST(TimelineFrames, WholeShowSetsItsFlagsAndEndsAfter300Seconds) {
 
     advanceFrame();
     drawFrame();
-    EXPECT_FALSE(timeline.firstFrame);
+    EXPECT_FALSE(timelineDrawing.firstFrame);
     runTo(30000);
     // One degree per second over the landscape so far, across the wrap.
     EXPECT_NEAR(timeline.terrainAngle, -40.0f + (elapsedMs() - 25000) / 1000.0f, 0.06f);
@@ -129,7 +129,7 @@ TEST(TimelineFrames, PathPhaseRestartsInsteadOfWrapping) {
     timeline = TimelineState();
     showFlags = ShowFlags();
     loadShow();
-    timeline.firstFrame = false;
+    timelineDrawing.firstFrame = false;
     timeline.showStart = 0;
     timeline.lastFrameTime = 80000;
     timeline.phaseA = 0.99f;

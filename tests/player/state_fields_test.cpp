@@ -17,6 +17,7 @@ void expectEveryFieldListed(const char* name) {
 
 TEST(StateFields, EveryRecordListsEveryField) {
     expectEveryFieldListed<ShowClockState>("ShowClockState");
+    expectEveryFieldListed<TimelineState>("TimelineState");
     expectEveryFieldListed<ShowFlags>("ShowFlags");
     expectEveryFieldListed<TickClock>("TickClock");
     expectEveryFieldListed<DriverState>("DriverState");
