@@ -139,19 +139,26 @@ struct LivePlayer {
 };
 LivePlayer live;
 
+// The display's characters, loaded with the main context current; then the
+// whole display drawn once where the first frame will clear it, so the
+// rasterizer has built its code before a key first brings it up.
+void prepareDisplay() {
+    glGenTextures(1, &entry.clockDigits);
+    prepareTexture(entry.clockDigits);
+    if (loadTexture("Images/clock.bmp") != 0)
+        std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's display shows no text\n");
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    drawPlayerDisplay(entry.clockDigits, 0, 100, false);
+    drawPlayerDisplay(entry.clockDigits, 0, -1, true);
+    glFinish();
+}
+
 // The player's display over the frame: while paused, and for a moment after
 // a jump, a step or a sound key.
 void liveOverlay(uint32_t elapsed) {
     const double now = platformSeconds();
     if (!entry.paused && now >= entry.clockShownUntil) return;
-    if (!entry.clockDigits) {
-        glGenTextures(1, &entry.clockDigits);
-        prepareTexture(entry.clockDigits);
-        if (loadTexture("Images/clock.bmp") != 0)
-            std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's display shows no text\n");
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    }
     const int percent = now < live.volumeShownUntil ? live.volume * 100 / kVolumeSteps : -1;
     drawPlayerDisplay(entry.clockDigits, elapsed, percent, entry.muted);
 }
@@ -301,6 +308,8 @@ void jumpNow() {
 int runLive(double startSeconds) {
     beforePresent = liveOverlay;
     openPresentLog();
+    host.makeMainCurrent();
+    prepareDisplay();
     // The music starts with the first picture, wherever the show starts.
     if (startSeconds > 0) {
         const uint64_t first = showFrameAt(startSeconds * 1000.0);
