@@ -21,14 +21,14 @@ bool parseInt(const std::string& s, long lo, long hi, long& out) {
     return true;
 }
 
-// A decimal number of seconds in [0, 300].
+// A decimal number of seconds within the show.
 bool parseSeconds(const std::string& s, double& out) {
     if (s.empty() || s.size() > 16) return false;
     for (char c : s)
         if ((c < '0' || c > '9') && c != '.') return false;
     char* end = nullptr;
     double v = std::strtod(s.c_str(), &end);
-    if (!end || *end != '\0' || !(v >= 0.0 && v <= 300.0)) return false;
+    if (!end || *end != '\0' || !(v >= 0.0 && v <= kShowLengthMs / 1000.0)) return false;
     out = v;
     return true;
 }
@@ -160,7 +160,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
             if (!value(v)) return false;
             double secs;
             if (!parseSeconds(v, secs)) {
-                error = "bad time in seconds (0 to 300): " + v;
+                error = "bad time in seconds (0 to " + std::to_string(kShowLengthMs / 1000) + "): " + v;
                 return false;
             }
             if (a == "--start") o.startSeconds = secs, startGiven = true;
@@ -169,7 +169,7 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         } else if (a == "--at") {
             if (!value(v)) return false;
             if (!parseTimes(v, o.shotTimes)) {
-                error = "bad time list (milliseconds, 0 to 300000): " + v;
+                error = "bad time list (milliseconds, 0 to " + std::to_string(kShowLengthMs) + "): " + v;
                 return false;
             }
             atGiven = true;

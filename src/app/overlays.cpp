@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr uint32_t kShowMs = 300000;  // the whole show, for the progress bar
 
 void blackQuad(double opacity) {
     glEnable(GL_BLEND);
@@ -169,7 +168,7 @@ void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool mu
     if (!sound.empty()) textBox(cells, sound, 312 - kCellW * static_cast<float>(sound.size()), 232);
     // The whole show as a thin bar along the bottom, filled as far as played.
     const float left = -312, right = 312, bottom = -232, top = -228;
-    const float played = static_cast<float>(std::min<uint32_t>(showMs, kShowMs)) / kShowMs;
+    const float played = static_cast<float>(std::min<uint32_t>(showMs, kShowLengthMs)) / kShowLengthMs;
     darkBox(left - 2, bottom - 2, right + 2, top + 2, 0.6f);
     glDisable(GL_BLEND);
     glColor3f(0.85f, 0.85f, 0.85f);

@@ -29,8 +29,6 @@
 
 // Show frames a second in every mode.
 constexpr uint32_t kShowRate = 120;
-// The show's length: its last frame is the first one past it.
-constexpr uint32_t kShowLengthMs = 300000;
 
 struct ShowSnapshot {
     ShowClockState clock;

@@ -23,20 +23,21 @@ namespace {
 
 // Moments that between them draw the show every way it draws: each scene,
 // and the logos, fades and cloths that come later in some of them.
+constexpr uint32_t kJustIn = 100;  // a moment after a window opens
 constexpr uint32_t kEveryWayOfDrawing[] = {
-    0,       // the loading picture, the traced ball and the letter tiles
-    14000,   // the intro's logo
-    25100,   // the valley and its greetings
-    70100,   // the driven strings, their room and reflections
-    97800,   // the hanging bauble
-    120100,  // the falling sheet and its bauble
-    150100,  // the turning sheet
-    186000,  // its long fade, and the tablecloth
-    200100,  // the closing pictures fading in
-    216000,  // and fading out, the tablecloth leaving
-    220100,  // the finale fading in, its letter tiles and the lamp's glow
-    287000,  // the finale's long fade
-    291000,  // the closing logo
+    0,                                                  // the loading picture, the traced ball and the letter tiles
+    kIntroLogoFrom + 1000,                              // the intro's logo
+    sceneFrom(SceneWindow::Landscape) + kJustIn,        // the valley and its greetings
+    sceneFrom(SceneWindow::DrivenStrings) + kJustIn,    // the driven strings, their room and reflections
+    sceneFrom(SceneWindow::HangingBauble) + 60,         // the hanging bauble
+    sceneFrom(SceneWindow::SingleBauble1) + kJustIn,    // the falling sheet and its bauble
+    sceneFrom(SceneWindow::SingleBauble2) + kJustIn,    // the turning sheet
+    kTableclothFrom + 1000,                             // its long fade, and the tablecloth
+    sceneFrom(SceneWindow::Pictures) + kJustIn,         // the closing pictures fading in
+    kPicturesFadeOutFrom + 1000,                        // and fading out, the tablecloth leaving
+    sceneFrom(SceneWindow::Finale) + kJustIn,           // the finale fading in, its letter tiles and the lamp's glow
+    sceneFrom(SceneWindow::Finale) + kFinaleFadeOutAfter + 1000,  // the finale's long fade
+    kClosingLogoFrom + 1000,                            // the closing logo
 };
 
 }  // namespace

@@ -25,35 +25,6 @@ PresentHook beforePresent = nullptr;
 
 namespace {
 
-struct Range {
-    uint32_t from, to;
-};
-
-// Finale camera windows, relative to finaleStart, F1..F25 in order.
-const Range finaleWindows[] = {
-    {0, 1550},      {1550, 7000},   {7000, 15000},  {15000, 16000}, {16000, 16700},
-    {16700, 21000}, {21000, 24000}, {24000, 24100}, {24100, 26200}, {26200, 26400},
-    {26400, 26950}, {26950, 28000}, {28000, 42000}, {42000, 48000}, {48000, 48800},
-    {48800, 51000}, {51000, 55000}, {55000, 55100}, {55100, 55150}, {55150, 55200},
-    {55200, 55250}, {55250, 56000}, {56000, 61000}, {61000, 81000}, {81000, 100000},
-};
-
-struct SceneRow {
-    SceneWindow window;
-    const char* name;
-    uint32_t from, to;
-};
-const SceneRow sceneRows[] = {
-    {SceneWindow::Intro, "intro", 0, 25000},
-    {SceneWindow::Landscape, "landscape", 25000, 70000},
-    {SceneWindow::DrivenStrings, "driven-strings", 70000, 97740},
-    {SceneWindow::HangingBauble, "hanging-bauble", 97740, 120000},
-    {SceneWindow::SingleBauble1, "single-bauble-1", 120000, 150000},
-    {SceneWindow::SingleBauble2, "single-bauble-2", 150000, 200000},
-    {SceneWindow::Pictures, "pictures", 200000, 220000},
-    {SceneWindow::Finale, "finale", 220000, 300000},
-};
-
 bool inside(uint32_t elapsed, uint32_t from, uint32_t to) { return elapsed >= from && elapsed < to; }
 
 // Perspective with the drawable's aspect; a zero height would divide by zero.
@@ -89,7 +60,7 @@ void pathCamera() {
 // The body scenes' orbit: advances one phase, then zeroes the other.
 void advanceOrbit(float& phase, float* otherPhase) {
     showFlags.bodyScenesStarted = 1;
-    advancePath(cameraPaths.orbit, phase, 50000, 0);
+    advancePath(cameraPaths.orbit, phase, kOrbitPathMs, 0);
     if (otherPhase) *otherPhase = 0;
 }
 
@@ -131,17 +102,17 @@ void advanceCamera(uint32_t elapsed) {
             advanceOrbit(t.phaseB, nullptr);
             break;
         case CameraWindow::Pictures:
-            showFlags.finaleStart = 220000;
+            showFlags.finaleStart = sceneFrom(SceneWindow::Finale);
             break;
         case CameraWindow::F1:
             showFlags.flashFlag = 0;
-            advancePath(cameraPaths.finale1, t.phaseC, 150000, 0);
+            advancePath(cameraPaths.finale1, t.phaseC, kFinalePathMs, 0);
             break;
         case CameraWindow::F2:
-            advancePath(cameraPaths.finale2, t.phaseD, 150000, 0);
+            advancePath(cameraPaths.finale2, t.phaseD, kFinalePathMs, 0);
             break;
         case CameraWindow::F4:
-            advancePath(cameraPaths.finale1, t.phaseC, 150000, 0);
+            advancePath(cameraPaths.finale1, t.phaseC, kFinalePathMs, 0);
             break;
         case CameraWindow::F6:
             // The turn reads the spin before this frame's step, the slide after it.
@@ -159,13 +130,13 @@ void advanceCamera(uint32_t elapsed) {
             break;
         case CameraWindow::F13:
             showFlags.flashFlag = 1;
-            if (elapsed > showFlags.finaleStart + 37000) showFlags.rampFlag = 1;
+            if (elapsed > showFlags.finaleStart + kLampRampAfter) showFlags.rampFlag = 1;
             break;
         case CameraWindow::F14:
             t.spin = t.spin + 1.0f;
             break;
         case CameraWindow::F17:
-            advancePath(cameraPaths.finale3, t.phaseE, 150000, 0.75f);
+            advancePath(cameraPaths.finale3, t.phaseE, kFinalePathMs, 0.75f);
             break;
         case CameraWindow::F18:
         case CameraWindow::F20:
@@ -176,7 +147,7 @@ void advanceCamera(uint32_t elapsed) {
             showFlags.flashFlag = 1;
             break;
         case CameraWindow::F25:
-            advancePath(cameraPaths.finale3, t.phaseE, 150000, 0);
+            advancePath(cameraPaths.finale3, t.phaseE, kFinalePathMs, 0);
             break;
         default:
             break;
@@ -374,7 +345,7 @@ void advanceScene(uint32_t elapsed) {
             noteClothDrawn(2);
             advanceSingleBauble(SingleBauble::Second, spheres.middleBauble);
             noteClothDrawn(2);
-            if (elapsed > 185000) advanceTablecloth();
+            if (elapsed > kTableclothFrom) advanceTablecloth();
             break;
         case SceneWindow::Pictures:
             advanceTablecloth();
@@ -382,11 +353,11 @@ void advanceScene(uint32_t elapsed) {
         case SceneWindow::Finale:
             stepFinaleBodyScene();
             noteClothDrawn(3);
-            if (elapsed < 250000) {
+            if (elapsed < kFinaleTilesTo) {
                 stepCloth(ClothBody::FinaleTiles);
                 noteClothDrawn(7);
             }
-            if (elapsed > 300000) host.postQuit(0);
+            if (elapsed > kShowLengthMs) host.postQuit(0);
             break;
     }
 }
@@ -408,12 +379,12 @@ void drawScene(uint32_t elapsed) {
             glDisable(GL_DEPTH_TEST);
             ortho2d();
             modelviewIdentity();
-            if (elapsed > 13000) drawLogo(textures.logo, elapsed - 13000);
+            if (elapsed > kIntroLogoFrom) drawLogo(textures.logo, elapsed - kIntroLogoFrom);
             break;
         case SceneWindow::Landscape:
             glRotatef(t.terrainAngle, 0, 1, 0);
             drawLandscape();
-            drawGreetings(textures.greetings, elapsed - 25000);
+            drawGreetings(textures.greetings, elapsed - sceneFrom(SceneWindow::Landscape));
             break;
         case SceneWindow::DrivenStrings:
             lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
@@ -437,10 +408,10 @@ void drawScene(uint32_t elapsed) {
             reflectSingleBauble(spheres.middleBauble, 2);
             standAtFrameEnd(spheres.middleBauble);
             drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 2);
-            if (elapsed > 185000) {
+            if (elapsed > kTableclothFrom) {
                 ortho2d();
                 modelviewIdentity();
-                fadeOutLong(elapsed - 185000);
+                fadeOutLong(elapsed - kTableclothFrom);
                 glDisable(GL_DEPTH_TEST);
                 closeProjection();
                 glTranslatef(-0.3f, 0, -0.8f);
@@ -460,8 +431,8 @@ void drawScene(uint32_t elapsed) {
             drawTexturedQuad(192, -272, 320, 240);
             glDisable(GL_TEXTURE_2D);
             glDepthFunc(GL_EQUAL);
-            if (elapsed < 205000) fadeIn(elapsed - 200000);
-            if (elapsed > 215000) fadeOut(elapsed - 215000);
+            if (elapsed < kPicturesFadeInTo) fadeIn(elapsed - sceneFrom(SceneWindow::Pictures));
+            if (elapsed > kPicturesFadeOutFrom) fadeOut(elapsed - kPicturesFadeOutFrom);
             glDepthFunc(GL_LESS);
             glDisable(GL_DEPTH_TEST);
             closeProjection();
@@ -476,7 +447,7 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
             drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 3);
-            if (elapsed < 250000) {
+            if (elapsed < kFinaleTilesTo) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);
                 modelviewIdentity();
@@ -484,17 +455,17 @@ void drawScene(uint32_t elapsed) {
                 drawClothScene(7, textures.tablecloth, textures.glyphsB);
                 glEnable(GL_CULL_FACE);
             }
-            if (elapsed < 225000) {
+            if (elapsed < kFinaleFadeInTo) {
                 ortho2d();
                 modelviewIdentity();
-                fadeIn(elapsed - 220000);
+                fadeIn(elapsed - sceneFrom(SceneWindow::Finale));
             }
-            if (elapsed > showFlags.finaleStart + 66000) {
+            if (elapsed > showFlags.finaleStart + kFinaleFadeOutAfter) {
                 ortho2d();
                 modelviewIdentity();
-                fadeOutLong(elapsed - (showFlags.finaleStart + 66000));
+                fadeOutLong(elapsed - (showFlags.finaleStart + kFinaleFadeOutAfter));
             }
-            if (elapsed > 290000) {
+            if (elapsed > kClosingLogoFrom) {
                 ortho2d();
                 modelviewIdentity();
                 // The fade just wrote its depth where the logo goes; without
@@ -512,18 +483,10 @@ void drawScene(uint32_t elapsed) {
 }  // namespace
 
 CameraWindow cameraWindowAt(uint32_t elapsed, uint32_t finaleStart) {
-    if (elapsed < 25000) return CameraWindow::Intro;
-    if (elapsed < 36000) return CameraWindow::Land1;
-    if (elapsed < 48000) return CameraWindow::Land2;
-    if (elapsed < 56000) return CameraWindow::Land3;
-    if (elapsed < 70000) return CameraWindow::Land4;
-    if (elapsed < 97740) return CameraWindow::Orbit1;
-    if (elapsed < 120000) return CameraWindow::Orbit2;
-    if (elapsed < 150000) return CameraWindow::Orbit3;
-    if (elapsed < 200000) return CameraWindow::Orbit4;
-    if (elapsed < 220000) return CameraWindow::Pictures;
-    for (int i = 0; i < 25; ++i) {
-        const Range& r = finaleWindows[i];
+    for (int i = 0; i < static_cast<int>(CameraWindow::F1); ++i)
+        if (elapsed < kCameraEnds[i]) return static_cast<CameraWindow>(i);
+    for (int i = 0; i < kFinaleCameraCount; ++i) {
+        const Span& r = kFinaleCameras[i];
         if (inside(elapsed, finaleStart + r.from, finaleStart + r.to))
             return static_cast<CameraWindow>(static_cast<int>(CameraWindow::F1) + i);
     }
@@ -531,14 +494,14 @@ CameraWindow cameraWindowAt(uint32_t elapsed, uint32_t finaleStart) {
 }
 
 SceneWindow sceneWindowAt(uint32_t elapsed) {
-    for (const SceneRow& row : sceneRows)
+    for (const SceneRow& row : kSceneRows)
         if (elapsed < row.to) return row.window;
     return SceneWindow::Finale;
 }
 
-const char* sceneWindowName(SceneWindow w) { return sceneRows[static_cast<int>(w)].name; }
-uint32_t sceneWindowFrom(SceneWindow w) { return sceneRows[static_cast<int>(w)].from; }
-uint32_t sceneWindowTo(SceneWindow w) { return sceneRows[static_cast<int>(w)].to; }
+const char* sceneWindowName(SceneWindow w) { return kSceneRows[static_cast<int>(w)].name; }
+uint32_t sceneWindowFrom(SceneWindow w) { return sceneFrom(w); }
+uint32_t sceneWindowTo(SceneWindow w) { return sceneTo(w); }
 
 uint32_t elapsedMs() { return timeline.frameTime - timeline.showStart; }
 
@@ -562,10 +525,10 @@ CarriedGl glStateLeftBy(uint32_t elapsed, uint32_t finaleStart) {
     // too, from its greetings; the first orbit turns front faces clockwise
     // for good and the reflection uploads leave the decal environment. In
     // the finale the fades turn culling off again.
-    if (elapsed < 25000) return {GL_CCW, false, GL_REPLACE, false};
-    if (elapsed < 70000) return {GL_CCW, true, GL_REPLACE, true};
-    if (elapsed < 220000) return {GL_CW, true, GL_DECAL, false};
-    const bool fading = elapsed < 225000 || elapsed > finaleStart + 66000;
+    if (elapsed < sceneTo(SceneWindow::Intro)) return {GL_CCW, false, GL_REPLACE, false};
+    if (elapsed < sceneTo(SceneWindow::Landscape)) return {GL_CCW, true, GL_REPLACE, true};
+    if (elapsed < sceneTo(SceneWindow::Pictures)) return {GL_CW, true, GL_DECAL, false};
+    const bool fading = elapsed < kFinaleFadeInTo || elapsed > finaleStart + kFinaleFadeOutAfter;
     return {GL_CW, !fading, GL_DECAL, false};
 }
 

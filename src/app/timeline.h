@@ -10,9 +10,7 @@
 // reads that state and does what only the picture needs: lighting,
 // reflections, uploads, the GL calls.
 //
-// Windows are half-open [from, to) in milliseconds since the end of the
-// start-up load. The finale's windows (F1..F25) count from finaleStart,
-// which the closing-pictures window sets to 220000.
+// The windows and their times are the schedule's (show/schedule.h).
 #pragma once
 
 #include <epoxy/gl.h>
@@ -21,6 +19,7 @@
 
 #include "show/show_clock.h"
 #include "math/camera_path.h"
+#include "show/schedule.h"
 #include "show/show_flags.h"
 
 struct TimelineState {
@@ -67,17 +66,6 @@ void forEachField(const TimelineState& t, Visit&& visit) {
     visit(t.cameraVertex);
     visit(t.cameraRotation);
 }
-
-// Camera windows of the first pass, in table order.
-enum class CameraWindow {
-    Intro, Land1, Land2, Land3, Land4, Orbit1, Orbit2, Orbit3, Orbit4, Pictures,
-    F1, F2, F3, F4, F5, F6, F7, F8, F9, F10, F11, F12, F13, F14, F15, F16, F17,
-    F18, F19, F20, F21, F22, F23, F24, F25, None
-};
-// Scene windows of the second pass.
-enum class SceneWindow {
-    Intro, Landscape, DrivenStrings, HangingBauble, SingleBauble1, SingleBauble2, Pictures, Finale
-};
 
 // The first camera row whose window holds elapsed.
 CameraWindow cameraWindowAt(uint32_t elapsed, uint32_t finaleStart);

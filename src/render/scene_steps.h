@@ -18,8 +18,7 @@
 #include "render/sphere.h"
 
 // The two nine-bauble scenes: baubles on swinging pins around the standing
-// ball (from 70 s), and the nine hanging from one point with the heavy one
-// flying free (from 97.74 s).
+// ball, then the nine hanging from one point with the heavy one flying free.
 enum class BaubleScene { DrivenStrings, HangingBauble };
 // The two single-bauble scenes: the sheet falling onto the large ball, and
 // the sheet turning from its first row over the middle ball.

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 struct ShowFlags {
-    uint32_t finaleStart = 0;           // set to 220000 by the closing pictures
+    uint32_t finaleStart = 0;           // set by the closing pictures
     uint8_t bodyScenesStarted = 0;      // set once the body scenes begin
     uint8_t flashFlag = 1;              // lamp glow on in the finale
     uint8_t rampFlag = 0;               // the finale figure's ramp kick

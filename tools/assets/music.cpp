@@ -13,7 +13,21 @@
 #include <cstdio>
 #include <stdexcept>
 
-const std::vector<double> trackSections = {0, 25, 70, 97.74, 120, 150, 200, 220, 300};
+#include "show/schedule.h"
+
+namespace {
+
+// The scenes' first seconds and the show's end, from the show's schedule.
+std::vector<double> sectionsOfTheShow() {
+    std::vector<double> starts;
+    for (const SceneRow& row : kSceneRows) starts.push_back(row.from / 1000.0);
+    starts.push_back(kShowLengthMs / 1000.0);
+    return starts;
+}
+
+}  // namespace
+
+const std::vector<double> trackSections = sectionsOfTheShow();
 
 namespace {
 
