@@ -45,7 +45,7 @@ struct Digest {
     template <typename T>
     void operator()(const T& v) {
         if constexpr (std::is_pointer_v<T>) {
-        } else if constexpr (std::is_arithmetic_v<T>) {
+        } else if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
             bytes(&v, sizeof v);
         } else {
             forEachField(v, *this);

@@ -12,6 +12,7 @@
 #include "image/texture.h"
 #include "image/traced_ball.h"
 #include "landscape/landscape.h"
+#include "physics/simulation.h"
 #include "offscreen/views.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
@@ -296,7 +297,7 @@ void reflectBaubleScene(BaubleScene scene) {
 
 // The reflection of a single-bauble scene: the cloth drawn before the
 // bauble always leaves culling on.
-void reflectSingleBauble(SphereMesh& bauble, int variant) {
+void reflectSingleBauble(SphereMesh& bauble, ClothVariant variant) {
     bool shown[6];
     standAtFrameEnd(bauble);
     facesSeen(bauble, true, shown);
@@ -310,21 +311,19 @@ void modelviewIdentity() {
     glLoadIdentity();
 }
 
-// The tablecloth: ticked, and drawn last in its frames.
-void advanceTablecloth() {
-    stepCloth(ClothBody::Tablecloth);
-    noteClothDrawn(4);
+// The room's walls hold the light particles while the tablecloth has the
+// screen to itself, in the closing pictures; the floor everywhere else.
+void setBoundsRule(uint32_t elapsed) {
+    physics.bounds = sceneWindowAt(elapsed) == SceneWindow::Pictures ? BoundsRule::Walls : BoundsRule::Floor;
 }
 
-// The second pass, state only, in the order the drawing runs: the cloth
-// variant each drawing records for the physics is noted where it is drawn.
+// The second pass, state only, in the order the drawing runs.
 void advanceScene(uint32_t elapsed) {
     TimelineState& t = timeline;
     switch (sceneWindowAt(elapsed)) {
         case SceneWindow::Intro:
             advanceTracedBall();
             stepCloth(ClothBody::IntroTiles);
-            noteClothDrawn(5);
             break;
         case SceneWindow::Landscape:
             t.terrainAngle = t.terrainAngle + static_cast<float>(frameDeltaMs()) / 1000.0f;
@@ -337,26 +336,18 @@ void advanceScene(uint32_t elapsed) {
             advanceBaubleScene(BaubleScene::HangingBauble, spheres.detailed, spheres.coarse);
             break;
         case SceneWindow::SingleBauble1:
-            noteClothDrawn(1);  // the reflection pass draws the sheet first
             advanceSingleBauble(SingleBauble::First, spheres.largeBauble);
-            noteClothDrawn(1);
             break;
         case SceneWindow::SingleBauble2:
-            noteClothDrawn(2);
             advanceSingleBauble(SingleBauble::Second, spheres.middleBauble);
-            noteClothDrawn(2);
-            if (elapsed > kTableclothFrom) advanceTablecloth();
+            if (elapsed > kTableclothFrom) stepCloth(ClothBody::Tablecloth);
             break;
         case SceneWindow::Pictures:
-            advanceTablecloth();
+            stepCloth(ClothBody::Tablecloth);
             break;
         case SceneWindow::Finale:
             stepFinaleBodyScene();
-            noteClothDrawn(3);
-            if (elapsed < kFinaleTilesTo) {
-                stepCloth(ClothBody::FinaleTiles);
-                noteClothDrawn(7);
-            }
+            if (elapsed < kFinaleTilesTo) stepCloth(ClothBody::FinaleTiles);
             if (elapsed > kShowLengthMs) host.postQuit(0);
             break;
     }
@@ -374,7 +365,7 @@ void drawScene(uint32_t elapsed) {
             wideProjection();
             glTranslatef(-0.3f, 0.4f, -1.0f);
             modelviewIdentity();
-            drawClothScene(5, textures.tablecloth, textures.glyphsA);
+            drawClothScene(ClothVariant::IntroTiles, textures.tablecloth, textures.glyphsA);
             glDisable(GL_CULL_FACE);
             glDisable(GL_DEPTH_TEST);
             ortho2d();
@@ -399,15 +390,15 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::SingleBauble1:
             // The reflection is taken where the bauble stood before this frame's step.
             standAtFrameStart(spheres.largeBauble);
-            reflectSingleBauble(spheres.largeBauble, 1);
+            reflectSingleBauble(spheres.largeBauble, ClothVariant::FallingSheet);
             standAtFrameEnd(spheres.largeBauble);
-            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, 1);
+            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FallingSheet);
             break;
         case SceneWindow::SingleBauble2:
             standAtFrameStart(spheres.middleBauble);
-            reflectSingleBauble(spheres.middleBauble, 2);
+            reflectSingleBauble(spheres.middleBauble, ClothVariant::TurningSheet);
             standAtFrameEnd(spheres.middleBauble);
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 2);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::TurningSheet);
             if (elapsed > kTableclothFrom) {
                 ortho2d();
                 modelviewIdentity();
@@ -416,7 +407,7 @@ void drawScene(uint32_t elapsed) {
                 closeProjection();
                 glTranslatef(-0.3f, 0, -0.8f);
                 modelviewIdentity();
-                drawClothScene(4, textures.tablecloth, textures.glyphsA);
+                drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
                 glEnable(GL_DEPTH_TEST);
             }
             break;
@@ -440,19 +431,19 @@ void drawScene(uint32_t elapsed) {
             modelviewIdentity();
             // By now the tablecloth has mostly left the screen.
             if (drawingShortcuts && !tableclothMayShow())
-                leaveAsClothScene(4, textures.tablecloth);
+                leaveAsClothScene(textures.tablecloth);
             else
-                drawClothScene(4, textures.tablecloth, textures.glyphsA);
+                drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, 3);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FinaleBody);
             if (elapsed < kFinaleTilesTo) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);
                 modelviewIdentity();
                 glDisable(GL_CULL_FACE);
-                drawClothScene(7, textures.tablecloth, textures.glyphsB);
+                drawClothScene(ClothVariant::FinaleTiles, textures.tablecloth, textures.glyphsB);
                 glEnable(GL_CULL_FACE);
             }
             if (elapsed < kFinaleFadeInTo) {
@@ -538,6 +529,7 @@ void advanceFrame() {
     t.frameTime = clockTicks();
     const uint32_t elapsed = elapsedMs();
     advanceCamera(elapsed);
+    setBoundsRule(elapsed);
     advanceScene(elapsed);
     t.lastFrameTime = t.frameTime;
 }

@@ -107,7 +107,7 @@ void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& s
 }
 
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,
-                            int variant, const bool* shown) {
+                            ClothVariant variant, const bool* shown) {
     const Vec3 eye = bauble.centre.position();
     // The view's own environment picture stands in the environment slot while it draws.
     const GLuint saved = scene.slot[kSlotEnvironment];

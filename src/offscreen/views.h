@@ -20,6 +20,7 @@
 #include <epoxy/gl.h>
 
 #include "image/texture.h"
+#include "render/cloth.h"
 #include "render/room_drawing.h"
 
 struct OffscreenView;
@@ -77,10 +78,10 @@ void createEnvironmentView();
 void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, const RoomDrawing& room,
                        const bool* shown = nullptr);
 // The single-bauble scenes' pass: the room and the cloth, six times from the
-// bauble's centre, into slots 0-5; variant 1 or 2 goes to the scene drawing.
+// bauble's centre, into slots 0-5; the variant (a sheet) goes to the scene drawing.
 // shown as for renderBaubleFaces.
 void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextures& scene, const RoomDrawing& room,
-                            int variant, const bool* shown = nullptr);
+                            ClothVariant variant, const bool* shown = nullptr);
 
 // The projection of one reflection face (0..5: +z, -z, +y, -y, +x, -x)
 // looking out from eye; selects the projection matrix.

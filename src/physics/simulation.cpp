@@ -221,7 +221,7 @@ void resolveContacts(Particle* particles, Collider* colliders) {
     const int32_t lightDynamic = PF_DYNAMIC | PF_LIGHT;
     for (Particle* p = particles; p; p = p->next) {
         if ((p->flags & lightDynamic) != lightDynamic) continue;
-        if (physics.drawKind == kDrawKindTablecloth)
+        if (physics.bounds == BoundsRule::Walls)
             walledBounds(p, colliders);
         else
             floorBounds(p);

@@ -11,8 +11,12 @@
 #include "physics/model.h"
 #include "show/room.h"
 
-// The simulation's process-wide values. Only floorBounce and, for the length
-// of one particle's floor handling, boxMin.y ever change.
+// The two ways the light particles are held: bounced off every wall of the
+// room, or kept above a floor that sinks as the finale figure settles.
+enum class BoundsRule : int32_t { Floor, Walls };
+
+// The simulation's process-wide values. Only the bounds rule, floorBounce
+// and, for the length of one particle's floor handling, boxMin.y ever change.
 struct PhysicsState {
     Vec3 gravity{0.0f, -10.0f, 0.0f};
     Vec3 boxMin = kRoomMin;  // the room is also the bounds box
@@ -20,9 +24,8 @@ struct PhysicsState {
     float wallRestitution = 0.8f;
     float floorBounce = 0.1f;  // 0.7 for good once the figure has rested often enough
     float dtCoarse = 0.016f;   // dt of the bauble scenes and the span of one contact test
-    // The cloth variant drawn last; 4 (the tablecloth) selects the walled
-    // bounds rule, anything else the floor rule.
-    int32_t drawKind = 0;
+    // What holds the light particles: the room's walls, or the floor.
+    BoundsRule bounds = BoundsRule::Floor;
     // Completed rests of the finale figure; lowers its floor as it grows.
     int32_t bounceCount = 0;
 };
@@ -35,14 +38,12 @@ void forEachField(const PhysicsState& p, Visit&& visit) {
     visit(p.wallRestitution);
     visit(p.floorBounce);
     visit(p.dtCoarse);
-    visit(p.drawKind);
+    visit(p.bounds);
     visit(p.bounceCount);
 }
 
 // The lighter pull on PF_LIGHT particles (a constant, not a setting).
 const Vec3 kLightGravity(0.0f, -4.0f, 0.0f);
-// The cloth variant of the tablecloth.
-constexpr int32_t kDrawKindTablecloth = 4;
 
 // Writes gravity into every free particle, then adds every spring's pull.
 // The collider list is accepted and ignored.

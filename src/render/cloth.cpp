@@ -29,13 +29,13 @@ Light makeLight(Vec3 position, Vec3 colour) {
     return l;
 }
 
-// The sheet of a variant (the tablecloth's first half for 4), or null.
-Particle* sheetOf(int32_t variant) {
+// The particles of a sheet (the tablecloth's first half), or null.
+Particle* sheetOf(ClothVariant variant) {
     switch (variant) {
-        case 1: return showBodies.single1.particles;
-        case 2: return showBodies.single2.particles;
-        case 3: return showBodies.finaleBody.particles;
-        case 4: return showBodies.tableLeft.particles;
+        case ClothVariant::FallingSheet: return showBodies.single1.particles;
+        case ClothVariant::TurningSheet: return showBodies.single2.particles;
+        case ClothVariant::FinaleBody: return showBodies.finaleBody.particles;
+        case ClothVariant::Tablecloth: return showBodies.tableLeft.particles;
         default: return nullptr;
     }
 }
@@ -209,11 +209,11 @@ void drawFinaleExtras(const SoftBody& body, GLuint texture) {
     }
 }
 
-// Sheets of variants 1 to 4: fill, shade, strips.
-void drawSheets(int32_t variant, GLuint texture) {
+// The sheets: fill, shade, strips.
+void drawSheets(ClothVariant variant, GLuint texture) {
     Particle* head = sheetOf(variant);
     if (!head) return;
-    const bool twoHalves = variant == 4;
+    const bool twoHalves = variant == ClothVariant::Tablecloth;
     Particle* secondHead = twoHalves ? showBodies.tableRight.particles : nullptr;
     if (twoHalves && !secondHead) return;
 
@@ -228,7 +228,7 @@ void drawSheets(int32_t variant, GLuint texture) {
         gridStrip(clothGridA, r);
         if (twoHalves) gridStrip(clothGridB, r);
     }
-    if (variant == 3) drawFinaleExtras(showBodies.finaleBody, texture);
+    if (variant == ClothVariant::FinaleBody) drawFinaleExtras(showBodies.finaleBody, texture);
 }
 
 // The pairs of a glyph set handed over as a flat array of names.
@@ -239,18 +239,17 @@ void pairsFromNames(const GLuint* names, int count, TexturePair* out) {
     }
 }
 
-// Letter tiles of variants 5 and 7 with their glyph set.
-void drawTiles(int32_t variant, const TexturePair* glyphs) {
-    const LetterCloth& cloth = variant == 5 ? showBodies.introCloth : showBodies.finaleCloth;
-    const int pairs = variant == 5 ? kGlyphSetASize : kGlyphSetBSize;
+// The letter tiles with their glyph set.
+void drawTiles(ClothVariant variant, const TexturePair* glyphs) {
+    const LetterCloth& cloth = variant == ClothVariant::IntroTiles ? showBodies.introCloth : showBodies.finaleCloth;
+    const int pairs = variant == ClothVariant::IntroTiles ? kGlyphSetASize : kGlyphSetBSize;
     if (!glyphs || !cloth.body.particles) return;
     drawLetterTiles(cloth.body.particles, glyphs, pairs);
 }
 
-void finishCall(int32_t variant) {
+void finishCall() {
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_CULL_FACE);
-    noteClothDrawn(variant);
 }
 
 }  // namespace
@@ -300,12 +299,12 @@ void shadeClothGrids(Vertex* a, Vertex* b, const Light* lights, int32_t count) {
     }
 }
 
-bool clothLights(int32_t variant, Light out[6]) {
+bool clothLights(ClothVariant variant, Light out[6]) {
     const Vec3 green(0.3f, 0.5f, 0.3f);
     switch (variant) {
-        case 1:
-        case 2: {
-            const bool first = variant == 1;
+        case ClothVariant::FallingSheet:
+        case ClothVariant::TurningSheet: {
+            const bool first = variant == ClothVariant::FallingSheet;
             out[0] = makeLight(first ? Vec3(1, 0.2f, 0) : Vec3(1, -0.4f, 0), Vec3(0.6f, 1, 1));
             out[1] = makeLight(first ? Vec3(1, -0.6f, 1) : Vec3(1, 0.8f, 1), Vec3(0.6f, 1, 0.5f));
             out[2] = makeLight(Vec3(0, 0.1f, 0), Vec3(0.8f, 1, 0.8f));
@@ -314,7 +313,7 @@ bool clothLights(int32_t variant, Light out[6]) {
             out[5] = makeLight(Vec3(2, 0.6f, -2), green);
             return true;
         }
-        case 3:
+        case ClothVariant::FinaleBody:
             out[0] = makeLight(Vec3(1, -0.7f, 0), Vec3(0.6f, 1, 1));
             out[1] = makeLight(Vec3(1, -0.6f, 1), Vec3(0.6f, 1, 0.5f));
             out[2] = makeLight(Vec3(2, 0.6f, 2), green);
@@ -322,7 +321,7 @@ bool clothLights(int32_t variant, Light out[6]) {
             out[4] = makeLight(Vec3(-2, 0.6f, -2), green);
             out[5] = makeLight(Vec3(2, 0.6f, -2), green);
             return true;
-        case 4:
+        case ClothVariant::Tablecloth:
             out[0] = makeLight(Vec3(1, -0.7f, 0), Vec3(1, 1, 1));
             out[1] = makeLight(Vec3(1, -0.6f, 1), Vec3(0.6f, 0.6f, 0.5f));
             out[2] = makeLight(Vec3(0, 2, 0), Vec3(1, 1, 1));
@@ -335,22 +334,20 @@ bool clothLights(int32_t variant, Light out[6]) {
     }
 }
 
-void drawCloth(int32_t variant, GLuint texture, const TexturePair* glyphs) {
-    if (variant >= 1 && variant <= 4)
+void drawCloth(ClothVariant variant, GLuint texture, const TexturePair* glyphs) {
+    if (isSheet(variant))
         drawSheets(variant, texture);
-    else if (variant == 5 || variant == 7)
+    else
         drawTiles(variant, glyphs);
-    finishCall(variant);
+    finishCall();
 }
 
-void drawCloth(int32_t variant, GLuint texture, const GLuint* names) {
+void drawCloth(ClothVariant variant, GLuint texture, const GLuint* names) {
     TexturePair pairs[kGlyphSetASize];
-    const bool tiles = names && (variant == 5 || variant == 7);
-    if (tiles) pairsFromNames(names, variant == 5 ? kGlyphSetASize : kGlyphSetBSize, pairs);
+    const bool tiles = names && !isSheet(variant);
+    if (tiles) pairsFromNames(names, variant == ClothVariant::IntroTiles ? kGlyphSetASize : kGlyphSetBSize, pairs);
     drawCloth(variant, texture, tiles ? pairs : nullptr);
 }
-
-void noteClothDrawn(int32_t variant) { physics.drawKind = variant; }
 
 void stepCloth(ClothBody body) {
     switch (body) {
@@ -360,7 +357,7 @@ void stepCloth(ClothBody body) {
     }
 }
 
-void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs) {
+void drawClothScene(ClothVariant variant, GLuint texture, const TexturePair* glyphs) {
     drawCloth(variant, texture, glyphs);
     glEnable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
@@ -373,8 +370,8 @@ void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs) 
     glDepthFunc(GL_LESS);
 }
 
-bool sheetClearOfWalls(int32_t variant) {
-    if (variant != 1 && variant != 2) return false;
+bool sheetClearOfWalls(ClothVariant variant) {
+    if (variant != ClothVariant::FallingSheet && variant != ClothVariant::TurningSheet) return false;
     Particle* head = sheetOf(variant);
     if (!head) return false;
     // Far more depth steps than any rounding away from every wall.
@@ -390,9 +387,9 @@ bool sheetClearOfWalls(int32_t variant) {
     return true;
 }
 
-bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const GLuint* names) {
+bool drawSheetInOnePass(ClothVariant variant, GLuint picture, GLuint texture, const GLuint* names) {
     const GLuint program = fusedPassProgram(FusedPasses::ColourTimesPicture);
-    const bool sheet = variant == 1 || variant == 2;
+    const bool sheet = variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet;
     if (!program || !sheet || !(drawingEveryWay || sheetClearOfWalls(variant))) return false;
     GLint environment = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
@@ -424,12 +421,11 @@ bool tableclothMayShow() {
     return false;
 }
 
-void leaveAsClothScene(int32_t variant, GLuint texture) {
+void leaveAsClothScene(GLuint texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_BLEND);
     glDepthFunc(GL_LESS);
     glEnable(GL_CULL_FACE);
-    noteClothDrawn(variant);
 }

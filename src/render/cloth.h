@@ -8,8 +8,6 @@
 // depth and lit colours, then the identical geometry again with depth
 // GL_EQUAL and a texture multiplied onto it.
 //
-// Variants: 1 and 2 the sheets of the two single-bauble scenes, 3 the finale
-// body, 4 the tablecloth, 5 the intro's letter tiles, 7 the finale's tiles.
 #pragma once
 
 #include <epoxy/gl.h>
@@ -21,6 +19,13 @@
 #include "physics/model.h"
 #include "render/lighting.h"
 
+// The cloths the scenes draw: the sheets of the two single-bauble scenes,
+// the finale body, the tablecloth's two halves, and the letter tiles of the
+// intro and of the finale.
+enum class ClothVariant { FallingSheet, TurningSheet, FinaleBody, Tablecloth, IntroTiles, FinaleTiles };
+// The first four are 10 x 10 sheets; the others are letter tiles.
+constexpr bool isSheet(ClothVariant v) { return v <= ClothVariant::Tablecloth; }
+
 constexpr int kClothSide = 10;
 constexpr int kClothVertices = kClothSide * kClothSide;
 
@@ -30,27 +35,22 @@ extern Vertex clothGridA[kClothVertices];
 extern Vertex clothGridB[kClothVertices];
 
 // Draws the body of a variant. texture is the sheet's or the lamp's picture;
-// names is unused by variants 1 to 4 (the body scenes pass their scene
-// textures). Leaves texturing off, face culling on, and records the variant
-// as the simulation's drawKind, last.
-void drawCloth(int32_t variant, GLuint texture, const GLuint* names);
-// True for the sheet of variant 1 or 2 when every point of it stands off
+// names is unused by the sheets (the body scenes pass their scene
+// textures). Leaves texturing off and face culling on.
+void drawCloth(ClothVariant variant, GLuint texture, const GLuint* names);
+// True for the sheet of a single-bauble scene when every point of it stands off
 // every wall by far more than the depth buffer can tell apart: no fragment
 // of it can meet a wall at the wall's own depth.
-bool sheetClearOfWalls(int32_t variant);
+bool sheetClearOfWalls(ClothVariant variant);
 // The sheet's two passes at once, where the main context has the program,
 // the texture environment is the decal and the sheet is clear of the walls:
 // its lit colour times the picture, multiplied as the blending multiplies.
 // Leaves the picture bound as the picture pass does; false, with nothing
 // drawn, where it cannot.
-bool drawSheetInOnePass(int32_t variant, GLuint picture, GLuint texture, const GLuint* names);
-// The same for the letter-tile variants (5 and 7): glyphs is the glyph set,
-// tile k shows pair k. Variants 1 to 4 ignore glyphs.
-void drawCloth(int32_t variant, GLuint texture, const TexturePair* glyphs);
-
-// Records variant as the cloth drawn last, as every drawing of it does. The
-// physics reads it, so the frames that are only advanced record it too.
-void noteClothDrawn(int32_t variant);
+bool drawSheetInOnePass(ClothVariant variant, GLuint picture, GLuint texture, const GLuint* names);
+// The same for the letter tiles: glyphs is the glyph set, tile k shows
+// pair k. The sheets ignore glyphs.
+void drawCloth(ClothVariant variant, GLuint texture, const TexturePair* glyphs);
 
 // The bodies a cloth step can advance.
 enum class ClothBody { IntroTiles, Tablecloth, FinaleTiles };
@@ -59,14 +59,14 @@ enum class ClothBody { IntroTiles, Tablecloth, FinaleTiles };
 void stepCloth(ClothBody body);
 // The cloth drawing twice: plain, then with texture multiplied onto it.
 // Leaves blending and texturing off and the depth function at GL_LESS.
-void drawClothScene(int32_t variant, GLuint texture, const TexturePair* glyphs);
+void drawClothScene(ClothVariant variant, GLuint texture, const TexturePair* glyphs);
 // True unless every particle of the tablecloth's two halves lies beyond one
 // side of the current projection and modelview: then neither of its passes
 // can touch a pixel.
 bool tableclothMayShow();
 // What drawClothScene leaves behind (texturing and blending off, culling
 // on, depth GL_LESS, the texture bound), for a frame that skips it.
-void leaveAsClothScene(int32_t variant, GLuint texture);
+void leaveAsClothScene(GLuint texture);
 
 // --- pieces of the drawing, for the tests ---
 
@@ -78,5 +78,5 @@ void fillClothGrid(Vertex* grid, Particle* head);
 // Normals and light for sheet a; when b is given, b is lit right after each
 // vertex of a with a's normal in place of its own.
 void shadeClothGrids(Vertex* a, Vertex* b, const Light* lights, int32_t count);
-// The six lights of a sheet variant (1 to 4); false for the others.
-bool clothLights(int32_t variant, Light out[6]);
+// The six lights of a sheet; false for the letter tiles.
+bool clothLights(ClothVariant variant, Light out[6]);

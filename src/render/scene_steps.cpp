@@ -139,7 +139,7 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 
 // Room, the cloth lit then multiplied by the environment picture, and the
 // bauble showing the room around it (not in the finale).
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant) {
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant) {
     drawRoom(room);
     const bool onePass = drawingShortcuts && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment],
                                                                 textures.slot[kSlotLamp], textures.slot);
@@ -156,5 +156,5 @@ void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const Room
         glDisable(GL_BLEND);
         glDepthFunc(GL_LESS);
     }
-    if (variant != 3 && variant != 4 && variant != 7) drawSphereWithTextures(sphere, textures.slot);
+    if (variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet) drawSphereWithTextures(sphere, textures.slot);
 }

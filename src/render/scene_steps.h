@@ -13,6 +13,7 @@
 #include "image/texture.h"
 #include "math/vec3.h"
 #include "physics/model.h"
+#include "render/cloth.h"
 #include "render/lighting.h"
 #include "render/room_drawing.h"
 #include "render/sphere.h"
@@ -55,6 +56,7 @@ void stepFinaleBodyScene();
 bool largeBaubleDrawn(BaubleScene scene);
 // Draw: the room (0 for none), lit baubles, their textures added, strings.
 void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room);
-// Draw: the room, the cloth of the variant (1, 2 or 3) with the environment
-// picture multiplied on, then for 1 and 2 the bauble with the six reflection views.
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, int32_t variant);
+// Draw: the room, the cloth (a single-bauble scene's sheet or the finale
+// body) with the environment picture multiplied on, then for the sheets the
+// bauble with the six reflection views.
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant);

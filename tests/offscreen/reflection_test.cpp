@@ -162,7 +162,7 @@ TEST_F(Reflections, TheBaublesOwnFacesNeverShowAndSlotSevenComesBack) {
     const GLuint mainEnvironment = textures.scene.slot[7];
     placeSphere(spheres.largeBauble, Vec3(0.1f, -0.2f, 0.05f));
     renderEnvironmentFaces(offscreen.environmentView, spheres.largeBauble, textures.scene,
-                           offscreen.environmentRoom, 1);
+                           offscreen.environmentRoom, ClothVariant::FallingSheet);
     EXPECT_EQ(textures.scene.slot[7], mainEnvironment);
     std::vector<unsigned char> withBauble[6];
     for (int k = 0; k < 6; ++k) {
@@ -174,7 +174,7 @@ TEST_F(Reflections, TheBaublesOwnFacesNeverShowAndSlotSevenComesBack) {
     SphereMesh hidden;
     buildSphere(hidden, 0.292f, 1, textures.bauble);
     placeSphere(hidden, Vec3(0.1f, -0.2f, 0.05f));
-    renderEnvironmentFaces(offscreen.environmentView, hidden, textures.scene, offscreen.environmentRoom, 1);
+    renderEnvironmentFaces(offscreen.environmentView, hidden, textures.scene, offscreen.environmentRoom, ClothVariant::FallingSheet);
     EXPECT_EQ(textures.scene.slot[7], mainEnvironment);
     long differing = 0;
     for (int k = 0; k < 6; ++k) {

@@ -35,11 +35,10 @@ double meanX(const Particle* head) {
 }
 
 // One frame of the schedule: the drivers its scene calls, in the scene's
-// order, and the cloth variant its drawing would leave behind.
+// order, with the bounds the closing pictures' window sets.
 void frame(uint32_t e) {
     if (e < kIntroEnd) {
         stepIntroCloth();
-        physics.drawKind = 5;
     } else if (e < kDrivenFrom) {
         // the landscape: no physics
     } else if (e < kHangingFrom) {
@@ -49,25 +48,17 @@ void frame(uint32_t e) {
         stepHangingBaubles();
     } else if (e < kSingle2From) {
         stepSingle1();
-        physics.drawKind = 1;
     } else if (e < kPicturesFrom) {
         stepSingle2();
-        physics.drawKind = 2;
-        if (e > kTableFrom) {
-            stepTablecloth();
-            physics.drawKind = 4;
-        }
+        if (e > kTableFrom) stepTablecloth();
     } else if (e < kFinaleFrom) {
+        physics.bounds = BoundsRule::Walls;
         stepTablecloth();
-        physics.drawKind = 4;
+        physics.bounds = BoundsRule::Floor;
     } else {
         if (e > kRampAfter && e < kRampWindowEnd) showFlags.rampFlag = 1;
         stepFinaleBody();
-        physics.drawKind = 3;
-        if (e < kFinaleClothEnd) {
-            stepFinaleCloth();
-            physics.drawKind = 7;
-        }
+        if (e < kFinaleClothEnd) stepFinaleCloth();
     }
 }
 

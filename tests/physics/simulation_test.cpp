@@ -38,7 +38,7 @@ TEST_F(PhysicsTest, HeadParticleFallsUnderGravity) {
     // A light particle falls with its own, weaker pull.
     SoftBody body = emptyBody();
     Particle* light = add(body, 2.0f, PF_LIGHT | PF_DYNAMIC, Vec3(), Vec3());
-    physics.drawKind = kDrawKindTablecloth;  // walls only, far away
+    physics.bounds = BoundsRule::Walls;  // walls only, far away
     for (int i = 0; i < 10; ++i) physicsStep(body, 0.01f);
     EXPECT_NEAR(light->velocity.y, -4.0 * 0.1, 1e-5);
 }
@@ -209,7 +209,7 @@ TEST_F(PhysicsTest, FloorRuleHoldsTheFigureAndSinksWithItsRests) {
     Particle* p = add(body, 1.0f, PF_DYNAMIC | PF_LIGHT, Vec3(0, -0.01f, 0), Vec3(0.5f, -2.0f, 0.3f));
     Particle* onlyDynamic = add(body, 1.0f, PF_DYNAMIC, Vec3(0, -0.5f, 0), Vec3(0, -1, 0));
     Particle* onlyLight = add(body, 1.0f, PF_LIGHT, Vec3(0, -0.5f, 0), Vec3(0, -1, 0));
-    physics.drawKind = 3;
+    physics.bounds = BoundsRule::Floor;
     resolveContacts(body.particles, body.colliders);
     // y to -0.002, y velocity times -0.1, then all of it times 0.22.
     EXPECT_FLOAT_EQ(p->position.y, -0.002f);
@@ -251,7 +251,7 @@ TEST_F(PhysicsTest, TableclothRuleUsesTheWallsWithoutRadius) {
     SoftBody body = emptyBody();
     body.particles->flags = PF_FIXED | PF_HEAD;
     Particle* p = add(body, 1.0f, PF_DYNAMIC | PF_LIGHT, Vec3(0, -1.5f, 0), Vec3(0.5f, -2.0f, 0));
-    physics.drawKind = kDrawKindTablecloth;
+    physics.bounds = BoundsRule::Walls;
     resolveContacts(body.particles, body.colliders);
     EXPECT_EQ(p->position.y, -1.0f);
     EXPECT_FLOAT_EQ(p->velocity.y, 1.6f);

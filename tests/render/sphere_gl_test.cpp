@@ -283,8 +283,8 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         glGetIntegerv(GL_DEPTH_FUNC, &func);
         EXPECT_EQ(func, GL_LESS);
     }
-    for (int variant : {1, 2, 3}) {
-        SphereMesh& s = variant == 1 ? spheres.largeBauble : spheres.middleBauble;
+    for (ClothVariant variant : {ClothVariant::FallingSheet, ClothVariant::TurningSheet, ClothVariant::FinaleBody}) {
+        SphereMesh& s = variant == ClothVariant::FallingSheet ? spheres.largeBauble : spheres.middleBauble;
         for (GLuint& t : s.faceTexture) t = 99;
         glEnable(GL_TEXTURE_2D);
         glDepthFunc(GL_GREATER);
@@ -295,7 +295,7 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         glGetIntegerv(GL_DEPTH_FUNC, &func);
         EXPECT_EQ(func, GL_LESS);
         // The finale body shows no bauble; the others show the six views.
-        EXPECT_EQ(s.faceTexture[2], variant == 3 ? 99u : scene.slot[2]) << variant;
+        EXPECT_EQ(s.faceTexture[2], variant == ClothVariant::FinaleBody ? 99u : scene.slot[2]) << int(variant);
     }
     glDeleteTextures(9, scene.slot);
 }
