@@ -51,7 +51,7 @@ constexpr uint32_t kEveryWayOfDrawing[] = {
 void drawEveryWayOnce() {
     ShowSnapshot loaded;
     saveShowState(loaded);
-    drawingEveryWay = true;
+    drawingChoices.everyWay = true;
     for (uint32_t ms : kEveryWayOfDrawing) {
         restoreShowState(loaded);
         // Two frames advanced at the moment's own time, as a seek would end.
@@ -68,7 +68,7 @@ void drawEveryWayOnce() {
         }
         drawUnseen();
     }
-    drawingEveryWay = false;
+    drawingChoices.everyWay = false;
     restoreShowState(loaded);
 }
 
@@ -115,7 +115,7 @@ void loadShow(bool drawEveryWay) {
     buildGatherWeights();
     GLuint surfaceIdentityList = 0;
     const GLuint patchIdentityList = createIdentityView(&surfaceIdentityList);
-    if (drawingShortcuts)
+    if (drawingChoices.jointIdentityCapture)
         captureJointIdentities(offscreen.identityView, offscreen.identityJointList);
     else
         captureIdentities(offscreen.identityView, patchIdentityList, surfaceIdentityList);

@@ -276,7 +276,7 @@ void drawCamera(uint32_t elapsed) {
 void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
     GLint frontFace = 0;
     glGetIntegerv(GL_FRONT_FACE, &frontFace);
-    if (!drawingShortcuts || !cullingOn || frontFace != GL_CW) {
+    if (!drawingChoices.cullReflectionFaces || !cullingOn || frontFace != GL_CW) {
         for (int f = 0; f < 6; ++f) shown[f] = true;
         return;
     }
@@ -290,7 +290,7 @@ void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
 void reflectBaubleScene(BaubleScene scene) {
     bool shown[6];
     facesSeen(spheres.detailed[1], glIsEnabled(GL_CULL_FACE) != GL_FALSE, shown);
-    if (drawingShortcuts && !largeBaubleDrawn(scene))
+    if (drawingChoices.cullReflectionFaces && !largeBaubleDrawn(scene))
         for (bool& f : shown) f = false;
     renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoom, shown);
 }
@@ -380,25 +380,29 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::DrivenStrings:
             lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
             reflectBaubleScene(BaubleScene::DrivenStrings);
-            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, &offscreen.mainRoomA);
+            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, &offscreen.mainRoomA,
+                            DrawTarget::Picture);
             break;
         case SceneWindow::HangingBauble:
             lightBaubleScene(BaubleScene::HangingBauble, t.cameraVertex, spheres.detailed, spheres.coarse);
             reflectBaubleScene(BaubleScene::HangingBauble);
-            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, &offscreen.mainRoomA);
+            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, &offscreen.mainRoomA,
+                            DrawTarget::Picture);
             break;
         case SceneWindow::SingleBauble1:
             // The reflection is taken where the bauble stood before this frame's step.
             standAtFrameStart(spheres.largeBauble);
             reflectSingleBauble(spheres.largeBauble, ClothVariant::FallingSheet);
             standAtFrameEnd(spheres.largeBauble);
-            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FallingSheet);
+            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FallingSheet,
+                          DrawTarget::Picture);
             break;
         case SceneWindow::SingleBauble2:
             standAtFrameStart(spheres.middleBauble);
             reflectSingleBauble(spheres.middleBauble, ClothVariant::TurningSheet);
             standAtFrameEnd(spheres.middleBauble);
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::TurningSheet);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::TurningSheet,
+                          DrawTarget::Picture);
             if (elapsed > kTableclothFrom) {
                 ortho2d();
                 modelviewIdentity();
@@ -414,7 +418,7 @@ void drawScene(uint32_t elapsed) {
         case SceneWindow::Pictures:
             // The two pictures tile the whole screen over the cleared depth,
             // so every depth test here passes: the fades' GL_EQUAL included.
-            if (drawingShortcuts) glDisable(GL_DEPTH_TEST);
+            if (drawingChoices.skipPassingDepthTest) glDisable(GL_DEPTH_TEST);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
             drawTexturedQuad(-320, -272, 192, 240);
@@ -430,14 +434,15 @@ void drawScene(uint32_t elapsed) {
             glTranslatef(-0.3f, 0, -0.8f);
             modelviewIdentity();
             // By now the tablecloth has mostly left the screen.
-            if (drawingShortcuts && !tableclothMayShow())
+            if (drawingChoices.skipGoneTablecloth && !tableclothMayShow())
                 leaveAsClothScene(textures.tablecloth);
             else
                 drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
             break;
         case SceneWindow::Finale:
             // The finale body draws no sphere; the middle bauble only fills the argument.
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FinaleBody);
+            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FinaleBody,
+                          DrawTarget::Picture);
             if (elapsed < kFinaleTilesTo) {
                 wideProjection();
                 glTranslatef(-0.3f, 0.4f, -1.0f);

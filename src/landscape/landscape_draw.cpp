@@ -236,7 +236,7 @@ void drawTerrainPasses() {
     // The picture goes in unmodulated. The intro's traced ball leaves this
     // mode behind; set it here so a show started later looks the same.
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-    if (drawingShortcuts && drawTerrainInOnePass()) return;
+    if (drawingChoices.foldTerrainPasses && drawTerrainInOnePass()) return;
     emitTerrainStrips();
 
     // Times the lit colour...
@@ -295,7 +295,7 @@ void drawLandscape() {
     // An odd tree never sways: its second drawing sends the very fragments
     // of its first, at the same depths, and under a strict depth test every
     // one of them fails (the depth there can only have come closer since).
-    if (drawingShortcuts && !firstPassCulled && repeatsAreHidden())
+    if (drawingChoices.skipHiddenTreeRepeat && !firstPassCulled && repeatsAreHidden())
         drawSwayingTrees();
     else
         drawTrees();

@@ -53,9 +53,7 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
-        mainContextDrawing = false;
         drawScene();
-        mainContextDrawing = true;
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
     }
@@ -101,7 +99,7 @@ void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& s
         }
     // Both nine-bauble scenes reflect the hanging-bauble scene's lists.
     reflectionPass(view, kBaubleViewSize, offscreen.baubleFace, eye, scene, shown,
-                   [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, &room); });
+                   [&] { drawBaubleScene(BaubleScene::HangingBauble, coarse, scene, &room, DrawTarget::View); });
     for (int k = 0; k < kSphereArray; ++k)
         for (int f = 0; f < 6; ++f) coarse[k].faceTexture[f] = worn[k][f];
 }
@@ -113,6 +111,6 @@ void renderEnvironmentFaces(OffscreenView* view, SphereMesh& bauble, SceneTextur
     const GLuint saved = scene.slot[kSlotEnvironment];
     scene.slot[kSlotEnvironment] = offscreen.environmentTexture;
     reflectionPass(view, kEnvironmentViewSize, offscreen.environmentFace, eye, scene, shown,
-                   [&] { drawBodyScene(bauble, scene, &room, variant); });
+                   [&] { drawBodyScene(bauble, scene, &room, variant, DrawTarget::View); });
     scene.slot[kSlotEnvironment] = saved;
 }

@@ -390,7 +390,7 @@ bool sheetClearOfWalls(ClothVariant variant) {
 bool drawSheetInOnePass(ClothVariant variant, GLuint picture, GLuint texture, const GLuint* names) {
     const GLuint program = fusedPassProgram(FusedPasses::ColourTimesPicture);
     const bool sheet = variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet;
-    if (!program || !sheet || !(drawingEveryWay || sheetClearOfWalls(variant))) return false;
+    if (!program || !sheet || !(drawingChoices.everyWay || sheetClearOfWalls(variant))) return false;
     GLint environment = 0;
     glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
     if (environment != GL_DECAL) return false;

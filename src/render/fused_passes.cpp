@@ -75,10 +75,7 @@ GLuint build(const char* body) {
 
 }  // namespace
 
-bool mainContextDrawing = true;
-
 GLuint fusedPassProgram(FusedPasses which) {
-    if (!mainContextDrawing) return 0;
     const int k = static_cast<int>(which);
     if (!tried[k]) {
         tried[k] = true;

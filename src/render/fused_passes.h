@@ -33,10 +33,8 @@ enum class FusedPasses {
 constexpr int kFusedPassPrograms = 7;
 
 // The program in the main context, built on first use; 0 where the context
-// cannot build it, and while an offscreen view draws (its context has no
-// programs of its own).
+// cannot build it. Only for drawing into the show's picture: an offscreen
+// view's context has no programs of its own (DrawTarget::View).
 GLuint fusedPassProgram(FusedPasses which);
 // Builds every program in the main context, as first use would.
 void buildFusedPassPrograms();
-// Cleared by an offscreen view's pass while its context is current.
-extern bool mainContextDrawing;

@@ -6,7 +6,7 @@
 void drawRoom(const RoomDrawing* room) {
     if (!room || !room->whole) return;
     const int n = room->surfaces;
-    if (!drawingShortcuts || !room->firstSurface || room->corners.size() != static_cast<size_t>(n) * 12) {
+    if (!drawingChoices.cullRoomSurfaces || !room->firstSurface || room->corners.size() != static_cast<size_t>(n) * 12) {
         glCallList(room->whole);
         return;
     }

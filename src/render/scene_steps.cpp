@@ -118,10 +118,12 @@ bool largeBaubleDrawn(BaubleScene scene) {
 }
 
 // Room, lit baubles, textures added where the baubles already are, strings.
-void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room) {
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room,
+                     DrawTarget target) {
     const SoftBody& body = baubleBody(scene);
     drawRoom(room);
-    if (drawingShortcuts && drawSpheresInOnePass(array, body.colliders, textures.slot)) {
+    const bool fold = target == DrawTarget::Picture && drawingChoices.foldBaublePasses;
+    if (fold && drawSpheresInOnePass(array, body.colliders, textures.slot)) {
         glBlendFunc(GL_ONE, GL_ONE);  // as the texture pass leaves it
     } else {
         drawSpheresLit(array, body.colliders);
@@ -139,12 +141,14 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
 
 // Room, the cloth lit then multiplied by the environment picture, and the
 // bauble showing the room around it (not in the finale).
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant) {
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant,
+                   DrawTarget target) {
     drawRoom(room);
-    const bool onePass = drawingShortcuts && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment],
+    const bool fold = target == DrawTarget::Picture && drawingChoices.foldSheetPasses;
+    const bool onePass = fold && drawSheetInOnePass(variant, textures.slot[kSlotEnvironment],
                                                                 textures.slot[kSlotLamp], textures.slot);
     if (onePass) glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
-    if (!onePass || drawingEveryWay) {
+    if (!onePass || drawingChoices.everyWay) {
         drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
         glEnable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
@@ -156,5 +160,6 @@ void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const Room
         glDisable(GL_BLEND);
         glDepthFunc(GL_LESS);
     }
-    if (variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet) drawSphereWithTextures(sphere, textures.slot);
+    if (variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet)
+        drawSphereWithTextures(sphere, textures.slot);
 }

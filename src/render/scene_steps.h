@@ -16,6 +16,7 @@
 #include "render/cloth.h"
 #include "render/lighting.h"
 #include "render/room_drawing.h"
+#include "render/shortcuts.h"
 #include "render/sphere.h"
 
 // The two nine-bauble scenes: baubles on swinging pins around the standing
@@ -55,8 +56,10 @@ void stepFinaleBodyScene();
 // a particle. The driven-strings scene's standing ball does not.
 bool largeBaubleDrawn(BaubleScene scene);
 // Draw: the room (0 for none), lit baubles, their textures added, strings.
-void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room);
+void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& textures, const RoomDrawing* room,
+                     DrawTarget target);
 // Draw: the room, the cloth (a single-bauble scene's sheet or the finale
 // body) with the environment picture multiplied on, then for the sheets the
 // bauble with the six reflection views.
-void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant);
+void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const RoomDrawing* room, ClothVariant variant,
+                   DrawTarget target);

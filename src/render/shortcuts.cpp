@@ -1,11 +1,22 @@
-// shortcuts.cpp - the switch for the drawing's shortcuts, and the test for
+// shortcuts.cpp - the drawing's choices, and the test for
 // geometry off the picture.
 #include "render/shortcuts.h"
 
 #include <epoxy/gl.h>
 
-bool drawingShortcuts = true;
-bool drawingEveryWay = false;
+DrawingChoices drawingChoices;
+
+void takeShortcuts(bool take) {
+    const bool everyWay = drawingChoices.everyWay;
+    drawingChoices = DrawingChoices{};
+    if (!take) {
+        DrawingChoices& c = drawingChoices;
+        c.cullRoomSurfaces = c.cullReflectionFaces = c.foldBaublePasses = c.foldSheetPasses = false;
+        c.foldTerrainPasses = c.skipHiddenTreeRepeat = c.skipGoneTablecloth = c.skipPassingDepthTest = false;
+        c.jointIdentityCapture = false;
+    }
+    drawingChoices.everyWay = everyWay;
+}
 
 void currentClipMatrix(double pm[16]) {
     float p[16], m[16];

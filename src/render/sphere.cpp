@@ -384,7 +384,7 @@ bool drawSpheresInOnePass(SphereMesh* array, const Collider* colliders, const GL
     // onto it: done first, by the depth test itself.
     glDepthFunc(GL_EQUAL);
     sendBothPasses(array, colliders, textures, onPixel, binding,
-                   [](const SphereMesh& s) { return drawingEveryWay || touchesRoom(s); });
+                   [](const SphereMesh& s) { return drawingChoices.everyWay || touchesRoom(s); });
     glDepthFunc(GL_LESS);
     const SphereMesh* last = nullptr;
     sendBothPasses(array, colliders, textures, onColour, binding, [&](const SphereMesh& s) {

@@ -276,7 +276,7 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         lightBaubleScene(b, camera, spheres.detailed, spheres.coarse);
         glEnable(GL_BLEND);
         glDepthFunc(GL_GREATER);
-        drawBaubleScene(b, spheres.detailed, scene, nullptr);
+        drawBaubleScene(b, spheres.detailed, scene, nullptr, DrawTarget::Picture);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
         GLint func = 0;
@@ -288,7 +288,7 @@ TEST_F(SphereGl, DrawStepsLeaveBlendingAndTexturingOffAndDepthLess) {
         for (GLuint& t : s.faceTexture) t = 99;
         glEnable(GL_TEXTURE_2D);
         glDepthFunc(GL_GREATER);
-        drawBodyScene(s, scene, nullptr, variant);
+        drawBodyScene(s, scene, nullptr, variant, DrawTarget::Picture);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
         EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
         GLint func = 0;

@@ -46,7 +46,7 @@ void poisonReflections() {
 // Frames first .. first + 3 steps of 4 (30 frames a second), drawn; faces
 // counts the reflection faces they rendered.
 std::vector<std::vector<unsigned char>> drawRun(uint64_t first, bool skip, uint64_t* faces) {
-    drawingShortcuts = skip;
+    takeShortcuts(skip);
     seekShow(first);
     if (skip) poisonReflections();
     std::vector<std::vector<unsigned char>> pictures;
@@ -59,7 +59,7 @@ std::vector<std::vector<unsigned char>> drawRun(uint64_t first, bool skip, uint6
         pictures.push_back(lastPicture);
     }
     beforePresent = nullptr;
-    drawingShortcuts = true;
+    takeShortcuts(true);
     *faces = offscreen.facesRendered - facesBefore;
     return pictures;
 }
