@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/frame_stats.h"
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "app/music.h"
 #include "app/options.h"
@@ -308,7 +309,7 @@ void jumpNow() {
 int runLive(double startSeconds) {
     beforePresent = liveOverlay;
     openPresentLog();
-    host.makeMainCurrent();
+    glState::mainCurrent();
     prepareDisplay();
     // The music starts with the first picture, wherever the show starts.
     if (startSeconds > 0) {

@@ -7,15 +7,16 @@
 #include <cstdio>
 #include <cstring>
 
+#include "show/gl_state.h"
 #include "app/timeline.h"
 
 namespace {
 
 
 void blackQuad(double opacity) {
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     glBegin(GL_QUADS);
     glColor4d(0, 0, 0, opacity);
     glVertex2f(-320, -240);
@@ -26,17 +27,17 @@ void blackQuad(double opacity) {
     glColor4d(0, 0, 0, opacity);
     glVertex2f(320, -240);
     glEnd();
-    glDisable(GL_BLEND);
+    glState::disable(GL_BLEND);
 }
 
 enum Greeting { Tarvik, Quelm, Murto, Fenri, Kolpa };
 
 // One sprite, 144 x 72 units from its lower-left corner, scaled about the centre.
 void sprite(const TexturePair& pair, double scale, float x, float y) {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glScalef(static_cast<float>(scale), static_cast<float>(scale), static_cast<float>(scale));
-    glEnable(GL_BLEND);
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
+    glState::scale(static_cast<float>(scale), static_cast<float>(scale), static_cast<float>(scale));
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     drawTexturePair(pair, x, y, x + 144, y + 72);
 }
@@ -48,13 +49,13 @@ void fadeOut(uint32_t t) { blackQuad(static_cast<double>(t) / 5000.0); }
 void fadeOutLong(uint32_t t) { blackQuad(static_cast<double>(t) / 15000.0); }
 
 void drawLogo(const TexturePair& logo, uint32_t t) {
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
     if (t < 8000) {
         const float s = static_cast<float>(8000.0 / static_cast<double>(t > 0 ? t : 1));
-        glScalef(s, s, s);
+        glState::scale(s, s, s);
     }
     drawTexturePair(logo, -150, -150, 150, 150);
 }
@@ -66,12 +67,12 @@ double greetingScale(uint32_t t, uint32_t growthStart) {
 }
 
 void drawGreetings(const TexturePair* greetings, uint32_t t) {
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     ortho2d();
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
     if (t < 9000) {
         sprite(greetings[Murto], greetingScale(t, 0), -80, -32);
     } else if (t < 18000) {
@@ -83,9 +84,9 @@ void drawGreetings(const TexturePair* greetings, uint32_t t) {
     } else if (t < 45000) {
         sprite(greetings[Kolpa], greetingScale(t, 36000), 40, 88);
     }
-    glDisable(GL_BLEND);
+    glState::disable(GL_BLEND);
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);
+    glState::enable(GL_CULL_FACE);
 }
 
 std::string showClockText(uint32_t showMs) {
@@ -122,7 +123,7 @@ void textBox(GLuint cells, const std::string& text, float x0, float y1) {
     glBlendFunc(GL_ONE, GL_ONE);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, cells);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glState::textureEnvMode(GL_MODULATE);
     glColor4f(1, 1, 1, 1);
     glBegin(GL_QUADS);
     for (size_t k = 0; k < text.size(); ++k) {
@@ -152,17 +153,17 @@ std::string playerSoundText(int volumePercent, bool muted) {
 }
 
 void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool muted) {
-    glPushAttrib(GL_ALL_ATTRIB_BITS);
-    glMatrixMode(GL_PROJECTION);
-    glPushMatrix();
+    glState::pushAttributes();
+    glState::matrixMode(GL_PROJECTION);
+    glState::pushMatrix();
     ortho2d();
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_CULL_FACE);
+    glState::matrixMode(GL_MODELVIEW);
+    glState::pushMatrix();
+    glState::loadIdentity();
+    glState::disable(GL_DEPTH_TEST);
+    glState::disable(GL_CULL_FACE);
     glDisable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     textBox(cells, showClockText(showMs), -312, 232);
     const std::string sound = playerSoundText(volumePercent, muted);
     if (!sound.empty()) textBox(cells, sound, 312 - kCellW * static_cast<float>(sound.size()), 232);
@@ -170,7 +171,7 @@ void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool mu
     const float left = -312, right = 312, bottom = -232, top = -228;
     const float played = static_cast<float>(std::min<uint32_t>(showMs, kShowLengthMs)) / kShowLengthMs;
     darkBox(left - 2, bottom - 2, right + 2, top + 2, 0.6f);
-    glDisable(GL_BLEND);
+    glState::disable(GL_BLEND);
     glColor3f(0.85f, 0.85f, 0.85f);
     glBegin(GL_QUADS);
     glVertex2f(left, bottom);
@@ -178,9 +179,9 @@ void drawPlayerDisplay(GLuint cells, uint32_t showMs, int volumePercent, bool mu
     glVertex2f(left + (right - left) * played, top);
     glVertex2f(left, top);
     glEnd();
-    glMatrixMode(GL_MODELVIEW);
-    glPopMatrix();
-    glMatrixMode(GL_PROJECTION);
-    glPopMatrix();
-    glPopAttrib();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::popMatrix();
+    glState::matrixMode(GL_PROJECTION);
+    glState::popMatrix();
+    glState::popAttributes();
 }

@@ -2,27 +2,27 @@
 #include "app/shell.h"
 
 #include <epoxy/gl.h>
-#include <GL/glu.h>
 
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "app/music.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 
 void shellCreate() {
-    host.makeMainCurrent();
+    glState::mainCurrent();
     loadShow();
 }
 
 void shellSize(int width, int height) {
-    host.makeMainCurrent();
+    glState::mainCurrent();
     glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
+    glState::matrixMode(GL_PROJECTION);
+    glState::loadIdentity();
     // A zero height (a minimised window) would divide by zero.
-    gluPerspective(60.0, static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1), 0.1, 40.0);
-    glRotatef(0, 1, 0, 0);
-    glTranslatef(0, 0, -0.5f);
+    glState::perspective(60.0, static_cast<double>(width) / static_cast<double>(height > 0 ? height : 1), 0.1, 40.0);
+    glState::rotate(0, 1, 0, 0);
+    glState::translate(0, 0, -0.5f);
     host.releaseContext();
 }
 

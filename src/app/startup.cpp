@@ -3,6 +3,7 @@
 
 #include <epoxy/gl.h>
 
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "app/music.h"
 #include "app/show_state.h"
@@ -108,7 +109,7 @@ void loadShow(bool drawEveryWay) {
     // landscape did, so their values depend on this place in the order.
     buildShowBodies();
 
-    glEnable(GL_DEPTH_TEST);
+    glState::enable(GL_DEPTH_TEST);
 
     // The room's first lighting (the warm lamp): the room is seen once from
     // every patch in the identity view, then the light goes round four times.
@@ -131,12 +132,12 @@ void loadShow(bool drawEveryWay) {
     loadPatchTextures(textures.roomMapsB);
     offscreen.mainRoomB = compileRoomDrawing(textures.roomMapsB, RoomTexCoords::LightMap);
     createEnvironmentView();
-    host.makeMainCurrent();
+    glState::mainCurrent();
     // Built now, so a show that plays on allocates nothing new for them.
     buildFusedPassPrograms();
     if (drawEveryWay) {
         drawEveryWayOnce();
-        host.makeMainCurrent();
+        glState::mainCurrent();
     }
 
     startMusic();

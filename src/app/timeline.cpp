@@ -2,10 +2,10 @@
 #include "app/timeline.h"
 
 #include <epoxy/gl.h>
-#include <GL/glu.h>
 
 #include <cstdlib>
 
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "app/overlays.h"
 #include "app/show_textures.h"
@@ -32,9 +32,9 @@ bool inside(uint32_t elapsed, uint32_t from, uint32_t to) { return elapsed >= fr
 void perspective(double fov, double nearPlane, double farPlane) {
     int w = 0, h = 0;
     host.screenSize(&w, &h);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(fov, static_cast<double>(w) / static_cast<double>(h > 0 ? h : 1), nearPlane, farPlane);
+    glState::matrixMode(GL_PROJECTION);
+    glState::loadIdentity();
+    glState::perspective(fov, static_cast<double>(w) / static_cast<double>(h > 0 ? h : 1), nearPlane, farPlane);
 }
 
 // Moves a camera path pair on at the given rate (ms per full path) and
@@ -50,12 +50,12 @@ void advancePath(const CameraPathPair& pair, float& phase, float rate, float rot
 void pathCamera() {
     const Vertex& r = timeline.cameraRotation;
     const Vertex& v = timeline.cameraVertex;
-    glFrontFace(GL_CW);
+    glState::frontFace(GL_CW);
     pathProjection();
-    glRotatef(r.pos[0], 1, 0, 0);
-    glRotatef(r.pos[1], 0, 1, 0);
-    glRotatef(r.pos[2], 0, 0, 1);
-    glTranslatef(v.pos[0], v.pos[1], v.pos[2]);
+    glState::rotate(r.pos[0], 1, 0, 0);
+    glState::rotate(r.pos[1], 0, 1, 0);
+    glState::rotate(r.pos[2], 0, 0, 1);
+    glState::translate(v.pos[0], v.pos[1], v.pos[2]);
 }
 
 // The body scenes' orbit: advances one phase, then zeroes the other.
@@ -67,21 +67,21 @@ void advanceOrbit(float& phase, float* otherPhase) {
 
 void closeTurnY10() {
     closeProjection();
-    glRotatef(10, 0, 1, 0);
+    glState::rotate(10, 0, 1, 0);
 }
 
 // F7..F12 share one camera.
 void cameraF7() {
     closeTurnY10();
-    glTranslatef(-0.1f, -0.1f, -0.12f);
+    glState::translate(-0.1f, -0.1f, -0.12f);
 }
 
 // F18..F22 share one camera.
 void cameraF18() {
     closeProjection();
-    glRotatef(-40, 1, 0, 0);
-    glRotatef(-40, 0, 1, 0);
-    glTranslatef(0.78f, -0.1f, 0.3f);
+    glState::rotate(-40, 1, 0, 0);
+    glState::rotate(-40, 0, 1, 0);
+    glState::translate(0.78f, -0.1f, 0.3f);
 }
 
 void wide() { wideProjection(); }
@@ -160,33 +160,33 @@ void drawCamera(uint32_t elapsed) {
     TimelineState& t = timeline;
     switch (cameraWindowAt(elapsed, showFlags.finaleStart)) {
         case CameraWindow::Intro:
-            glDisable(GL_DEPTH_TEST);
+            glState::disable(GL_DEPTH_TEST);
             ortho2d();
             break;
         case CameraWindow::Land1:
-            glEnable(GL_DEPTH_TEST);
+            glState::enable(GL_DEPTH_TEST);
             wide();
-            glRotatef(15, 1, 0, 0);
-            glRotatef(3, 0, 1, 0);
-            glTranslatef(-40, -80, -300);
+            glState::rotate(15, 1, 0, 0);
+            glState::rotate(3, 0, 1, 0);
+            glState::translate(-40, -80, -300);
             break;
         case CameraWindow::Land2:
             wide();
-            glTranslatef(-30, 20, -200);
-            glRotatef(15, 1, 0, 0);
-            glRotatef(45, 0, 1, 0);
+            glState::translate(-30, 20, -200);
+            glState::rotate(15, 1, 0, 0);
+            glState::rotate(45, 0, 1, 0);
             break;
         case CameraWindow::Land3:
             wide();
-            glTranslatef(-20, 80, -140);
-            glRotatef(35, 1, 0, 0);
-            glRotatef(45, 0, 1, 0);
+            glState::translate(-20, 80, -140);
+            glState::rotate(35, 1, 0, 0);
+            glState::rotate(45, 0, 1, 0);
             break;
         case CameraWindow::Land4:
             wide();
-            glTranslatef(100, -20, -600);
-            glRotatef(45, 1, 0, 0);
-            glRotatef(-15, 0, 1, 0);
+            glState::translate(100, -20, -600);
+            glState::rotate(45, 1, 0, 0);
+            glState::rotate(-15, 0, 1, 0);
             break;
         case CameraWindow::Orbit1:
         case CameraWindow::Orbit2:
@@ -204,18 +204,18 @@ void drawCamera(uint32_t elapsed) {
             break;
         case CameraWindow::F3:
             closeProjection();
-            glRotatef(60, 0, 1, 0);
-            glRotatef(10, 0, 1, 0);
-            glTranslatef(0.45f, -0.2f, -0.2f);
+            glState::rotate(60, 0, 1, 0);
+            glState::rotate(10, 0, 1, 0);
+            glState::translate(0.45f, -0.2f, -0.2f);
             break;
         case CameraWindow::F5:
             closeTurnY10();
-            glTranslatef(-0.4f, -0.1f, 0.52f);
+            glState::translate(-0.4f, -0.1f, 0.52f);
             break;
         case CameraWindow::F6:
             closeTurnY10();
-            glRotatef(t.spinBefore * 12.0f, 0, 1, 0);
-            glTranslatef(-0.34f, 0, -0.12f - 0.1f * t.spin);
+            glState::rotate(t.spinBefore * 12.0f, 0, 1, 0);
+            glState::translate(-0.34f, 0, -0.12f - 0.1f * t.spin);
             break;
         case CameraWindow::F7:
         case CameraWindow::F8:
@@ -227,24 +227,24 @@ void drawCamera(uint32_t elapsed) {
             break;
         case CameraWindow::F13:
             closeTurnY10();
-            glTranslatef(0.1f, 0.01f, 0.42f);
+            glState::translate(0.1f, 0.01f, 0.42f);
             break;
         case CameraWindow::F14:
             closeProjection();
-            glRotatef(50, 0, 1, 0);
-            glRotatef(-60, 0, 1, 0);
-            glRotatef(t.spin * 0.03f, 0, 0, 1);
-            glTranslatef(0.3f, 0, t.spin / 10000.0f + 0.1f);
+            glState::rotate(50, 0, 1, 0);
+            glState::rotate(-60, 0, 1, 0);
+            glState::rotate(t.spin * 0.03f, 0, 0, 1);
+            glState::translate(0.3f, 0, t.spin / 10000.0f + 0.1f);
             break;
         case CameraWindow::F15:
             closeProjection();
-            glRotatef(-10, 0, 1, 0);
-            glRotatef(10, 1, 1, 0);
-            glTranslatef(0.25f, 0.01f, 0.42f);
+            glState::rotate(-10, 0, 1, 0);
+            glState::rotate(10, 1, 1, 0);
+            glState::translate(0.25f, 0.01f, 0.42f);
             break;
         case CameraWindow::F16:
             closeTurnY10();
-            glTranslatef(0.35f, -0.3f, 0.1f);
+            glState::translate(0.35f, -0.3f, 0.1f);
             break;
         case CameraWindow::F18:
         case CameraWindow::F19:
@@ -255,15 +255,15 @@ void drawCamera(uint32_t elapsed) {
             break;
         case CameraWindow::F23:
             closeProjection();
-            glRotatef(50, 1, 0, 0);
-            glRotatef(-112, 0, 1, 0);
-            glTranslatef(0.7f, -0.1f, 0.4f);
+            glState::rotate(50, 1, 0, 0);
+            glState::rotate(-112, 0, 1, 0);
+            glState::translate(0.7f, -0.1f, 0.4f);
             break;
         case CameraWindow::F24:
             closeProjection();
-            glRotatef(50, 1, 0, 0);
-            glRotatef(-112, 0, 1, 0);
-            glTranslatef(0.7f, 0.83f, 0.4f);
+            glState::rotate(50, 1, 0, 0);
+            glState::rotate(-112, 0, 1, 0);
+            glState::translate(0.7f, 0.83f, 0.4f);
             break;
         case CameraWindow::None:
             break;
@@ -274,8 +274,7 @@ void drawCamera(uint32_t elapsed) {
 // the camera stands at minus the path's translation. With culling off or
 // the other winding in front, every face may show.
 void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
-    GLint frontFace = 0;
-    glGetIntegerv(GL_FRONT_FACE, &frontFace);
+    const GLenum frontFace = glState::now("the faces a bauble shows").frontFace;
     if (!drawingChoices.cullReflectionFaces || !cullingOn || frontFace != GL_CW) {
         for (int f = 0; f < 6; ++f) shown[f] = true;
         return;
@@ -289,7 +288,7 @@ void facesSeen(const SphereMesh& bauble, bool cullingOn, bool shown[6]) {
 // all, and no face shows.
 void reflectBaubleScene(BaubleScene scene) {
     bool shown[6];
-    facesSeen(spheres.detailed[1], glIsEnabled(GL_CULL_FACE) != GL_FALSE, shown);
+    facesSeen(spheres.detailed[1], glState::now("culling before a reflection").cullFace, shown);
     if (drawingChoices.cullReflectionFaces && !largeBaubleDrawn(scene))
         for (bool& f : shown) f = false;
     renderBaubleFaces(offscreen.baubleView, spheres.coarse, textures.scene, offscreen.baubleRoom, shown);
@@ -307,8 +306,8 @@ void reflectSingleBauble(SphereMesh& bauble, ClothVariant variant) {
 }
 
 void modelviewIdentity() {
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
 }
 
 // The room's walls hold the light particles while the tablecloth has the
@@ -358,22 +357,22 @@ void drawScene(uint32_t elapsed) {
     TimelineState& t = timeline;
     switch (sceneWindowAt(elapsed)) {
         case SceneWindow::Intro:
-            glDisable(GL_DEPTH_TEST);
-            glDisable(GL_CULL_FACE);
+            glState::disable(GL_DEPTH_TEST);
+            glState::disable(GL_CULL_FACE);
             modelviewIdentity();
             drawBallSquare(0);  // the default texture object
             wideProjection();
-            glTranslatef(-0.3f, 0.4f, -1.0f);
+            glState::translate(-0.3f, 0.4f, -1.0f);
             modelviewIdentity();
             drawClothScene(ClothVariant::IntroTiles, textures.tablecloth, textures.glyphsA);
-            glDisable(GL_CULL_FACE);
-            glDisable(GL_DEPTH_TEST);
+            glState::disable(GL_CULL_FACE);
+            glState::disable(GL_DEPTH_TEST);
             ortho2d();
             modelviewIdentity();
             if (elapsed > kIntroLogoFrom) drawLogo(textures.logo, elapsed - kIntroLogoFrom);
             break;
         case SceneWindow::Landscape:
-            glRotatef(t.terrainAngle, 0, 1, 0);
+            glState::rotate(t.terrainAngle, 0, 1, 0);
             drawLandscape();
             drawGreetings(textures.greetings, elapsed - sceneFrom(SceneWindow::Landscape));
             break;
@@ -407,31 +406,31 @@ void drawScene(uint32_t elapsed) {
                 ortho2d();
                 modelviewIdentity();
                 fadeOutLong(elapsed - kTableclothFrom);
-                glDisable(GL_DEPTH_TEST);
+                glState::disable(GL_DEPTH_TEST);
                 closeProjection();
-                glTranslatef(-0.3f, 0, -0.8f);
+                glState::translate(-0.3f, 0, -0.8f);
                 modelviewIdentity();
                 drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
-                glEnable(GL_DEPTH_TEST);
+                glState::enable(GL_DEPTH_TEST);
             }
             break;
         case SceneWindow::Pictures:
             // The two pictures tile the whole screen over the cleared depth,
             // so every depth test here passes: the fades' GL_EQUAL included.
-            if (drawingChoices.skipPassingDepthTest) glDisable(GL_DEPTH_TEST);
+            if (drawingChoices.skipPassingDepthTest) glState::disable(GL_DEPTH_TEST);
             glEnable(GL_TEXTURE_2D);
             glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
             drawTexturedQuad(-320, -272, 192, 240);
             glBindTexture(GL_TEXTURE_2D, textures.closing[1]);
             drawTexturedQuad(192, -272, 320, 240);
             glDisable(GL_TEXTURE_2D);
-            glDepthFunc(GL_EQUAL);
+            glState::depthFunc(GL_EQUAL);
             if (elapsed < kPicturesFadeInTo) fadeIn(elapsed - sceneFrom(SceneWindow::Pictures));
             if (elapsed > kPicturesFadeOutFrom) fadeOut(elapsed - kPicturesFadeOutFrom);
-            glDepthFunc(GL_LESS);
-            glDisable(GL_DEPTH_TEST);
+            glState::depthFunc(GL_LESS);
+            glState::disable(GL_DEPTH_TEST);
             closeProjection();
-            glTranslatef(-0.3f, 0, -0.8f);
+            glState::translate(-0.3f, 0, -0.8f);
             modelviewIdentity();
             // By now the tablecloth has mostly left the screen.
             if (drawingChoices.skipGoneTablecloth && !tableclothMayShow())
@@ -445,11 +444,11 @@ void drawScene(uint32_t elapsed) {
                           DrawTarget::Picture);
             if (elapsed < kFinaleTilesTo) {
                 wideProjection();
-                glTranslatef(-0.3f, 0.4f, -1.0f);
+                glState::translate(-0.3f, 0.4f, -1.0f);
                 modelviewIdentity();
-                glDisable(GL_CULL_FACE);
+                glState::disable(GL_CULL_FACE);
                 drawClothScene(ClothVariant::FinaleTiles, textures.tablecloth, textures.glyphsB);
-                glEnable(GL_CULL_FACE);
+                glState::enable(GL_CULL_FACE);
             }
             if (elapsed < kFinaleFadeInTo) {
                 ortho2d();
@@ -466,7 +465,7 @@ void drawScene(uint32_t elapsed) {
                 modelviewIdentity();
                 // The fade just wrote its depth where the logo goes; without
                 // this the closing logo would never pass the depth test.
-                glDisable(GL_DEPTH_TEST);
+                glState::disable(GL_DEPTH_TEST);
                 glEnable(GL_TEXTURE_2D);
                 glBindTexture(GL_TEXTURE_2D, textures.closingLogo);
                 drawTexturedQuad(-120, -32, 100, 40);
@@ -507,9 +506,9 @@ uint32_t frameDeltaMs() {
 }
 
 void ortho2d() {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glOrtho(-320, 320, -240, 240, -1, 1);
+    glState::matrixMode(GL_PROJECTION);
+    glState::loadIdentity();
+    glState::ortho(-320, 320, -240, 240, -1, 1);
 }
 
 void wideProjection() { perspective(60, 0.1, 4000); }
@@ -544,8 +543,8 @@ namespace {
 // The loading picture the show's first frame opens on.
 void drawLoadingPicture() {
     ortho2d();
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, textures.loading);
     drawTexturedQuad(-80, -32, 64, 40);
@@ -556,12 +555,12 @@ void drawLoadingPicture() {
 void drawPicture() {
     // The frame before may not have been drawn: set up what it would have left.
     const CarriedGl carried = glStateLeftBy(timeline.previousElapsed, showFlags.finaleStart);
-    glFrontFace(carried.frontFace);
+    glState::frontFace(carried.frontFace);
     if (carried.cull)
-        glEnable(GL_CULL_FACE);
+        glState::enable(GL_CULL_FACE);
     else
-        glDisable(GL_CULL_FACE);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, static_cast<GLint>(carried.textureEnv));
+        glState::disable(GL_CULL_FACE);
+    glState::textureEnvMode(static_cast<GLint>(carried.textureEnv));
     if (carried.texture2d)
         glEnable(GL_TEXTURE_2D);
     else
@@ -570,10 +569,10 @@ void drawPicture() {
     const uint32_t elapsed = elapsedMs();
     drawCamera(elapsed);
 
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
-    glEnable(GL_DEPTH_TEST);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
+    glState::enable(GL_DEPTH_TEST);
+    glState::loadIdentity();
 
     drawScene(elapsed);
     glFlush();
@@ -582,7 +581,7 @@ void drawPicture() {
 }  // namespace
 
 void drawFrame() {
-    host.makeMainCurrent();
+    glState::mainCurrent();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 
@@ -604,7 +603,7 @@ void drawFrame() {
 }
 
 void drawUnseen() {
-    host.makeMainCurrent();
+    glState::mainCurrent();
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     if (elapsedMs() == 0) drawLoadingPicture();

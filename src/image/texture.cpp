@@ -3,6 +3,7 @@
 
 #include <GL/glu.h>
 
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "image/bmp.h"
 
@@ -83,7 +84,7 @@ int load(const char* path, bool mipmapped) {
 
 void prepareTexture(GLuint name) {
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glState::textureEnvMode(GL_MODULATE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
 }
@@ -106,16 +107,16 @@ void drawTexturedQuad(float x0, float y0, float x1, float y1) {
 }
 
 void drawTexturePair(const TexturePair& pair, float x0, float y0, float x1, float y1) {
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, pair.mask);
     drawTexturedQuad(x0, y0, x1, y1);
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     glBlendFunc(GL_ONE, GL_ONE);
     glBindTexture(GL_TEXTURE_2D, pair.colour);
     drawTexturedQuad(x0, y0, x1, y1);
     glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    glState::disable(GL_BLEND);
+    glState::depthFunc(GL_LESS);
 }

@@ -7,6 +7,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "show/gl_state.h"
+
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
 #error "the traced ball needs float arithmetic without wider intermediates (use SSE maths)"
 #endif
@@ -165,7 +167,7 @@ namespace {
 
 void uploadBallPicture(GLuint name, const uint8_t* picture) {
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glState::textureEnvMode(GL_REPLACE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     // Rows of 768 bytes are 4-aligned, so the default unpack alignment fits.

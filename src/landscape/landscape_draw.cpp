@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+#include "show/gl_state.h"
 #include "render/fused_passes.h"
 #include "render/shortcuts.h"
 
@@ -47,7 +48,7 @@ void packTerrainStrips() {
 }  // namespace
 
 void drawStormBackdrop() {
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, landscape.stormTexture);
     for (int i = 0; i < 19; ++i) {
@@ -92,11 +93,8 @@ void drawTree(const LandscapeTree& tree) {
 // True when drawing a fragment again, at the depth it had, cannot change
 // the frame: a strict depth test that writes depth, no blending.
 bool repeatsAreHidden() {
-    GLint func = 0;
-    GLboolean mask = GL_FALSE;
-    glGetIntegerv(GL_DEPTH_FUNC, &func);
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &mask);
-    return glIsEnabled(GL_DEPTH_TEST) && func == GL_LESS && mask && !glIsEnabled(GL_BLEND);
+    const glState::Record& gl = glState::now("the trees' second drawing");
+    return gl.depthTest && gl.depthFunc == GL_LESS && gl.depthMask && !gl.blend;
 }
 
 }  // namespace
@@ -209,10 +207,10 @@ bool drawTerrainInOnePass() {
     if (!onPicture || !onPixel) return false;
     packTerrainStrips();
     glUseProgram(onPixel);
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     sendQuadsAtTreeFeet();
     glUseProgram(onPicture);
-    glDepthFunc(GL_LESS);
+    glState::depthFunc(GL_LESS);
     sendTerrainStrips();
     glUseProgram(0);
     glDisable(GL_TEXTURE_2D);
@@ -231,30 +229,30 @@ void emitTerrainStrips() {
 
 void drawTerrainPasses() {
     glEnable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);
+    glState::enable(GL_CULL_FACE);
     glBindTexture(GL_TEXTURE_2D, landscape.terrainTexture);
     // The picture goes in unmodulated. The intro's traced ball leaves this
     // mode behind; set it here so a show started later looks the same.
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glState::textureEnvMode(GL_REPLACE);
     if (drawingChoices.foldTerrainPasses && drawTerrainInOnePass()) return;
     emitTerrainStrips();
 
     // Times the lit colour...
     glDisable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     sendTerrainStrips();  // the same colours, packed once
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    glState::disable(GL_BLEND);
+    glState::depthFunc(GL_LESS);
 
     // ...plus the lit colour.
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     sendTerrainStrips();  // the same colours, packed once
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    glState::disable(GL_BLEND);
+    glState::depthFunc(GL_LESS);
 }
 
 void drawTerrainStrips() {
@@ -288,10 +286,10 @@ void drawLandscape() {
         swayTrees(L.motion.swayAtStart);
     }
     glDisable(GL_TEXTURE_2D);
-    const bool firstPassCulled = glIsEnabled(GL_CULL_FACE);  // the backdrop leaves it off
+    const bool firstPassCulled = glState::now("the trees' first drawing").cullFace;  // the backdrop leaves it off
     drawTrees();
     swayTrees(L.motion.swayPhase);
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     // An odd tree never sways: its second drawing sends the very fragments
     // of its first, at the same depths, and under a strict depth test every
     // one of them fails (the depth there can only have come closer since).

@@ -1,10 +1,10 @@
 // radiosity.cpp - weights, identity capture, gathering rounds and light maps.
 #include "offscreen/radiosity.h"
 
-#include <GL/glu.h>
 
 #include <cmath>
 
+#include "show/gl_state.h"
 #include "offscreen/views.h"
 #include "show/host.h"
 
@@ -16,15 +16,15 @@ namespace {
 // the view transform lives in the projection matrix.
 void lookAlong(const Vec3& n) {
     if (n.x == 1.0f)
-        glRotatef(90, 0, 1, 0);
+        glState::rotate(90, 0, 1, 0);
     else if (n.x == -1.0f)
-        glRotatef(-90, 0, 1, 0);
+        glState::rotate(-90, 0, 1, 0);
     else if (n.y == 1.0f)
-        glRotatef(-90, 1, 0, 0);
+        glState::rotate(-90, 1, 0, 0);
     else if (n.y == -1.0f)
-        glRotatef(90, 1, 0, 0);
+        glState::rotate(90, 1, 0, 0);
     else if (n.z == 1.0f)
-        glRotatef(180, 0, 1, 0);
+        glState::rotate(180, 0, 1, 0);
 }
 
 // Indexes every surface's patches by its surface byte (number + 1), so a
@@ -46,8 +46,8 @@ void indexSurfaceBytes() {
 // Renders the identity list from the patch and reads it back.
 void capturePass(GLuint list) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    glState::matrixMode(GL_MODELVIEW);
+    glState::loadIdentity();
     glCallList(list);
 }
 
@@ -64,17 +64,17 @@ void buildGatherWeights() {
 
 void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GLuint surfaceIdentityList) {
     RadiosityState& r = radiosity;
-    host.makeViewCurrent(identityView);
+    glState::viewCurrent(identityView);
     glClearColor(0, 0, 0, 0);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);  // 16-pixel rows are whole words
     for (RadiositySurface* s = room.head; s; s = s->next) {
         for (uint32_t p = 0; p < s->patchCount; ++p) {
             RadiosityPatch& patch = s->patches[p];
-            glMatrixMode(GL_PROJECTION);
-            glLoadIdentity();
-            gluPerspective(160, 1, 0.0001, 40);
+            glState::matrixMode(GL_PROJECTION);
+            glState::loadIdentity();
+            glState::perspective(160, 1, 0.0001, 40);
             lookAlong(patch.normal);
-            glTranslatef(-patch.position.x, -patch.position.y, -patch.position.z);
+            glState::translate(-patch.position.x, -patch.position.y, -patch.position.z);
 
             capturePass(patchIdentityList);
             glReadPixels(0, 0, 16, 16, GL_RGB, GL_UNSIGNED_BYTE, r.patchPicture);
@@ -91,13 +91,13 @@ void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GL
             glFlush();
         }
     }
-    host.makeMainCurrent();
+    glState::mainCurrent();
     indexSurfaceBytes();
 }
 
 void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityList) {
     constexpr int kRing = 32;
-    host.makeViewCurrent(identityView);
+    glState::viewCurrent(identityView);
     GLint viewFramebuffer = 0;
     glGetIntegerv(GL_FRAMEBUFFER_BINDING, &viewFramebuffer);
     // Targets made like the view's own: RGBA8 colour, 16-bit depth.
@@ -140,11 +140,11 @@ void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityLis
         for (uint32_t p = 0; p < s->patchCount; ++p) {
             RadiosityPatch& patch = s->patches[p];
             glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[count]);
-            glMatrixMode(GL_PROJECTION);
-            glLoadIdentity();
-            gluPerspective(160, 1, 0.0001, 40);
+            glState::matrixMode(GL_PROJECTION);
+            glState::loadIdentity();
+            glState::perspective(160, 1, 0.0001, 40);
             lookAlong(patch.normal);
-            glTranslatef(-patch.position.x, -patch.position.y, -patch.position.z);
+            glState::translate(-patch.position.x, -patch.position.y, -patch.position.z);
             capturePass(jointIdentityList);
             pending[count++] = &patch;
             if (count == kRing) readRing();
@@ -155,7 +155,7 @@ void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityLis
     glDeleteFramebuffers(kRing, framebuffers);
     glDeleteRenderbuffers(kRing, colour);
     glDeleteRenderbuffers(kRing, depth);
-    host.makeMainCurrent();
+    glState::mainCurrent();
     indexSurfaceBytes();
 }
 
@@ -237,7 +237,7 @@ void loadPatchTextures(const GLuint names[52]) {
             texels[p * 3 + 2] = static_cast<uint8_t>(c.z > 0.0f ? c.z * 255.0f : 0.0f);
         }
         glBindTexture(GL_TEXTURE_2D, names[i]);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        glState::textureEnvMode(GL_REPLACE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s->columns, s->rows, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);

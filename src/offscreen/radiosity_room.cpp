@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "show/gl_state.h"
 #include "show/room.h"
 
 RoomState room;
@@ -115,7 +116,7 @@ Vec3 surfacePoint(const RadiositySurface& s, float fs, float ft) {
 // Uploads one identity picture into name: exact texels, never blended.
 void uploadIdentity(GLuint name, int columns, int rows, const uint8_t* texels) {
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+    glState::textureEnvMode(GL_REPLACE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, columns, rows, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
@@ -223,7 +224,7 @@ void uploadJointIdentities(const GLuint names[52]) {
             texels[p * 4 + 3] = static_cast<uint8_t>(k + 1);
         }
         glBindTexture(GL_TEXTURE_2D, names[k - 1]);
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+        glState::textureEnvMode(GL_REPLACE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, s->columns, s->rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);

@@ -2,8 +2,7 @@
 // a view from a bauble's centre, read back and uploaded to the main context.
 #include "offscreen/views.h"
 
-#include <GL/glu.h>
-
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "render/fused_passes.h"
 #include "render/scene_steps.h"
@@ -24,7 +23,7 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
         offscreen.uploadUnpackSet = true;
     }
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+    glState::textureEnvMode(GL_DECAL);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
@@ -45,14 +44,14 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const
     bool any = false;
     for (int k = 0; k < 6; ++k) {
         if (shown && !shown[k]) continue;
-        if (!any) host.makeViewCurrent(view);
+        if (!any) glState::viewCurrent(view);
         drawn[k] = any = true;
         ++offscreen.facesRendered;
         reflectionProjection(k, eye.x, eye.y, eye.z);
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
+        glState::matrixMode(GL_MODELVIEW);
+        glState::loadIdentity();
         drawScene();
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
         glReadPixels(0, 0, size, size, GL_RGB, GL_UNSIGNED_BYTE, buffers + k * faceBytes);
@@ -60,10 +59,10 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const
     if (!any) {
         // The uploads leave the decal environment behind; so does a pass
         // with nothing to upload (the main context is still current).
-        glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_DECAL);
+        glState::textureEnvMode(GL_DECAL);
         return;
     }
-    host.makeMainCurrent();
+    glState::mainCurrent();
     for (int k = 0; k < 6; ++k)
         if (drawn[k]) uploadFace(scene.slot[k], size, buffers + k * faceBytes);
 }
@@ -71,19 +70,19 @@ void reflectionPass(OffscreenView* view, int size, unsigned char* buffers, const
 }  // namespace
 
 void reflectionProjection(int face, float eyeX, float eyeY, float eyeZ) {
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90, 1, 0.001, 40);
+    glState::matrixMode(GL_PROJECTION);
+    glState::loadIdentity();
+    glState::perspective(90, 1, 0.001, 40);
     switch (face) {
-        case 0: glRotatef(180, 0, 1, 0); break;  // +z
+        case 0: glState::rotate(180, 0, 1, 0); break;  // +z
         case 1: break;                           // -z, the camera's own way
-        case 2: glRotatef(-90, 1, 0, 0); break;  // +y
-        case 3: glRotatef(90, 1, 0, 0); break;   // -y
-        case 4: glRotatef(90, 0, 1, 0); break;   // +x
-        case 5: glRotatef(-90, 0, 1, 0); break;  // -x
+        case 2: glState::rotate(-90, 1, 0, 0); break;  // +y
+        case 3: glState::rotate(90, 1, 0, 0); break;   // -y
+        case 4: glState::rotate(90, 0, 1, 0); break;   // +x
+        case 5: glState::rotate(-90, 0, 1, 0); break;  // -x
         default: break;
     }
-    glTranslatef(-eyeX, -eyeY, -eyeZ);
+    glState::translate(-eyeX, -eyeY, -eyeZ);
 }
 
 void renderBaubleFaces(OffscreenView* view, SphereMesh* coarse, SceneTextures& scene, const RoomDrawing& room,

@@ -2,6 +2,7 @@
 // pictures, light maps or identity textures, and its room list.
 #include "offscreen/views.h"
 
+#include "show/gl_state.h"
 #include "show/host.h"
 #include "offscreen/radiosity.h"
 #include "offscreen/radiosity_room.h"
@@ -13,9 +14,9 @@ namespace {
 // Depth, culling (the room is clockwise seen from inside; a bauble's own
 // faces, seen from its centre, are back faces) and the whole target.
 void finishView(int size) {
-    glEnable(GL_CULL_FACE);
-    glFrontFace(GL_CW);
-    glEnable(GL_DEPTH_TEST);
+    glState::enable(GL_CULL_FACE);
+    glState::frontFace(GL_CW);
+    glState::enable(GL_DEPTH_TEST);
     glViewport(0, 0, size, size);
 }
 
@@ -25,7 +26,7 @@ GLuint stockPicture(GLenum environment, const char* path) {
     GLuint name = 0;
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, environment);
+    glState::textureEnvMode(environment);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
     loadTexture(path);
@@ -45,7 +46,7 @@ RoomDrawing stockLightMaps() {
 GLuint createIdentityView(GLuint* surfaceIdentityList) {
     OffscreenState& o = offscreen;
     o.identityView = host.createView(kIdentityViewSize);
-    host.makeViewCurrent(o.identityView);
+    glState::viewCurrent(o.identityView);
     glGenTextures(kRoomSurfaces, o.identityPatchNames);
     glGenTextures(kRoomSurfaces, o.identitySurfaceNames);
     buildRadiosityRoom(o.identityPatchNames, o.identitySurfaceNames);
@@ -58,7 +59,7 @@ GLuint createIdentityView(GLuint* surfaceIdentityList) {
     // Each pixel must hold exactly one texel's identity.
     glShadeModel(GL_FLAT);
     glDisable(GL_DITHER);
-    glDisable(GL_BLEND);
+    glState::disable(GL_BLEND);
     host.releaseContext();
     if (surfaceIdentityList) *surfaceIdentityList = o.identitySurfaceList;
     return o.identityPatchList;
@@ -67,19 +68,19 @@ GLuint createIdentityView(GLuint* surfaceIdentityList) {
 void createBaubleView() {
     OffscreenState& o = offscreen;
     o.baubleView = host.createView(kBaubleViewSize);
-    host.makeViewCurrent(o.baubleView);
+    glState::viewCurrent(o.baubleView);
     // The small bauble picture, which the spheres wear in here.
     o.baubleTexture = stockPicture(GL_DECAL, "Images/Bombka_low.bmp");
     o.baubleRoom = stockLightMaps();
     finishView(kBaubleViewSize);
     host.releaseContext();
-    host.makeMainCurrent();
+    glState::mainCurrent();
 }
 
 void createEnvironmentView() {
     OffscreenState& o = offscreen;
     o.environmentView = host.createView(kEnvironmentViewSize);
-    host.makeViewCurrent(o.environmentView);
+    glState::viewCurrent(o.environmentView);
     o.environmentTexture = stockPicture(GL_MODULATE, "Images/Env.bmp");
     o.environmentRoom = stockLightMaps();
     finishView(kEnvironmentViewSize);

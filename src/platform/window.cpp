@@ -104,11 +104,9 @@ void composeFrame() {
     // The bars stay black once cleared in every buffer of the window.
     if (platform.barFrames > 0) {
         --platform.barFrames;
-        GLfloat clear[4];
-        glGetFloatv(GL_COLOR_CLEAR_VALUE, clear);
+        // Black, as every frame of the show clears to.
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
-        glClearColor(clear[0], clear[1], clear[2], clear[3]);
     }
     glBlitFramebuffer(0, 0, platform.renderWidth, platform.renderHeight, a.x, a.y, a.x + a.width, a.y + a.height,
                       GL_COLOR_BUFFER_BIT, whole ? GL_NEAREST : GL_LINEAR);

@@ -1,6 +1,7 @@
 // cloth.cpp - sheets, letter tiles and the finale's lamp, drawn from particles.
 #include "render/cloth.h"
 
+#include "show/gl_state.h"
 #include "render/fused_passes.h"
 #include "render/shortcuts.h"
 #include "show/room.h"
@@ -155,7 +156,7 @@ void drawLamp(Particle* head, GLuint texture) {
     for (int ring = 0; ring < 8; ++ring)
         for (int k = 0; k < 9; ++k) shade[9 * ring + k] = ringPoint(kShadeRings[ring][0], kShadeRings[ring][1], k);
 
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     glBegin(GL_TRIANGLES);
     glEnd();
     glEnable(GL_TEXTURE_2D);
@@ -223,7 +224,7 @@ void drawSheets(ClothVariant variant, GLuint texture) {
     clothLights(variant, lights);
     shadeClothGrids(clothGridA, twoHalves ? clothGridB : nullptr, lights, 6);
 
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     for (int r = 0; r + 1 < kClothSide; ++r) {
         gridStrip(clothGridA, r);
         if (twoHalves) gridStrip(clothGridB, r);
@@ -249,7 +250,7 @@ void drawTiles(ClothVariant variant, const TexturePair* glyphs) {
 
 void finishCall() {
     glDisable(GL_TEXTURE_2D);
-    glEnable(GL_CULL_FACE);
+    glState::enable(GL_CULL_FACE);
 }
 
 }  // namespace
@@ -359,15 +360,15 @@ void stepCloth(ClothBody body) {
 
 void drawClothScene(ClothVariant variant, GLuint texture, const TexturePair* glyphs) {
     drawCloth(variant, texture, glyphs);
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
     drawCloth(variant, texture, glyphs);
     glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
+    glState::disable(GL_BLEND);
+    glState::depthFunc(GL_LESS);
 }
 
 bool sheetClearOfWalls(ClothVariant variant) {
@@ -391,9 +392,7 @@ bool drawSheetInOnePass(ClothVariant variant, GLuint picture, GLuint texture, co
     const GLuint program = fusedPassProgram(FusedPasses::ColourTimesPicture);
     const bool sheet = variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet;
     if (!program || !sheet || !(drawingChoices.everyWay || sheetClearOfWalls(variant))) return false;
-    GLint environment = 0;
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
-    if (environment != GL_DECAL) return false;
+    if (glState::now("the sheet's one pass").textureEnv != GL_DECAL) return false;
     glBindTexture(GL_TEXTURE_2D, picture);
     glUseProgram(program);
     drawCloth(variant, texture, names);
@@ -425,7 +424,7 @@ void leaveAsClothScene(GLuint texture) {
     glBindTexture(GL_TEXTURE_2D, texture);
     glBlendFunc(GL_DST_COLOR, GL_ZERO);
     glDisable(GL_TEXTURE_2D);
-    glDisable(GL_BLEND);
-    glDepthFunc(GL_LESS);
-    glEnable(GL_CULL_FACE);
+    glState::disable(GL_BLEND);
+    glState::depthFunc(GL_LESS);
+    glState::enable(GL_CULL_FACE);
 }

@@ -62,14 +62,12 @@ GLuint build(const char* body) {
         glDeleteProgram(program);
         return 0;
     }
-    GLint current = 0;
-    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     glUseProgram(program);
     const GLint picture = glGetUniformLocation(program, "picture");
     if (picture >= 0) glUniform1i(picture, 0);  // texture unit 0
     const GLint second = glGetUniformLocation(program, "second");
     if (second >= 0) glUniform1i(second, 1);
-    glUseProgram(static_cast<GLuint>(current));
+    glUseProgram(0);  // the show draws with no program outside the folded passes
     return program;
 }
 

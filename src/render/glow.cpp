@@ -3,6 +3,8 @@
 
 #include <epoxy/gl.h>
 
+#include "show/gl_state.h"
+
 GlowState glow;
 
 namespace {
@@ -121,9 +123,9 @@ int triangulateSlice(const SlicePoint* p, int count, int32_t (*tris)[3]) {
 
 void drawGlow() {
     GlowFigure* figures[1] = {&glow.figure};
-    glEnable(GL_BLEND);
+    glState::enable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glDisable(GL_CULL_FACE);
+    glState::disable(GL_CULL_FACE);
     glow.trianglesSent = 0;
 
     float lowest = 1000.0f, highest = -1000.0f;
@@ -156,6 +158,6 @@ void drawGlow() {
         }
     }
 
-    glDisable(GL_BLEND);
-    glEnable(GL_CULL_FACE);
+    glState::disable(GL_BLEND);
+    glState::enable(GL_CULL_FACE);
 }

@@ -2,6 +2,8 @@
 // from their cloths' particles with the glyph pictures.
 #include "render/letter_tiles.h"
 
+#include "show/gl_state.h"
+
 namespace {
 
 // The particle n links on, or null when the list ends first.
@@ -32,8 +34,7 @@ int drawLetterTiles(Particle* head, const TexturePair* pairs, int pairCount) {
     // with. Each colour pass ends at GL_LESS, and on a second draw over tiles
     // already in the depth buffer (under GL_EQUAL) the next tile's mask would
     // then fail while its colour passes: the letter would be added twice.
-    GLint callerDepthFunc = GL_LESS;
-    glGetIntegerv(GL_DEPTH_FUNC, &callerDepthFunc);
+    const GLenum callerDepthFunc = glState::now("the letter tiles").depthFunc;
     int k = 0;
     while (k < pairCount) {
         // A tile needs all four corners; a list cut short ends the drawing
@@ -44,8 +45,8 @@ int drawLetterTiles(Particle* head, const TexturePair* pairs, int pairCount) {
         p = ahead(p, 6);
 
         // Mask pass: the frame darkens where the letter stands.
-        glDepthFunc(static_cast<GLenum>(callerDepthFunc));
-        glEnable(GL_BLEND);
+        glState::depthFunc(callerDepthFunc);
+        glState::enable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, pairs[k].mask);
@@ -53,16 +54,16 @@ int drawLetterTiles(Particle* head, const TexturePair* pairs, int pairCount) {
         glDisable(GL_TEXTURE_2D);
 
         // Colour pass: the letter is added only on the surface just drawn.
-        glDepthFunc(GL_EQUAL);
-        glDisable(GL_BLEND);
+        glState::depthFunc(GL_EQUAL);
+        glState::disable(GL_BLEND);
         glBlendFunc(GL_ONE, GL_ONE);
-        glEnable(GL_BLEND);
+        glState::enable(GL_BLEND);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, pairs[k].colour);
         tileQuad(c);
         glDisable(GL_TEXTURE_2D);
-        glDisable(GL_BLEND);
-        glDepthFunc(GL_LESS);
+        glState::disable(GL_BLEND);
+        glState::depthFunc(GL_LESS);
 
         ++k;
         if (!p || !p->next) break;

@@ -1,6 +1,7 @@
 // scene_steps.cpp - update and draw steps of the bauble and body scenes.
 #include "render/scene_steps.h"
 
+#include "show/gl_state.h"
 #include "physics/bodies.h"
 #include "physics/drivers.h"
 #include "render/cloth.h"
@@ -127,14 +128,14 @@ void drawBaubleScene(BaubleScene scene, SphereMesh* array, const SceneTextures& 
         glBlendFunc(GL_ONE, GL_ONE);  // as the texture pass leaves it
     } else {
         drawSpheresLit(array, body.colliders);
-        glEnable(GL_BLEND);
+        glState::enable(GL_BLEND);
         glBlendFunc(GL_ONE, GL_ONE);
-        glDepthFunc(GL_EQUAL);
+        glState::depthFunc(GL_EQUAL);
         glEnable(GL_TEXTURE_2D);
         drawSpheresTextured(array, body.colliders, textures.slot);
         glDisable(GL_TEXTURE_2D);
-        glDisable(GL_BLEND);
-        glDepthFunc(GL_LESS);
+        glState::disable(GL_BLEND);
+        glState::depthFunc(GL_LESS);
     }
     drawStrings(array, body.springs);
 }
@@ -150,15 +151,15 @@ void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const Room
     if (onePass) glBlendFunc(GL_DST_COLOR, GL_ZERO);  // as the picture pass leaves it
     if (!onePass || drawingChoices.everyWay) {
         drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
-        glEnable(GL_BLEND);
+        glState::enable(GL_BLEND);
         glBlendFunc(GL_DST_COLOR, GL_ZERO);
-        glDepthFunc(GL_EQUAL);
+        glState::depthFunc(GL_EQUAL);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, textures.slot[kSlotEnvironment]);
         drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
         glDisable(GL_TEXTURE_2D);
-        glDisable(GL_BLEND);
-        glDepthFunc(GL_LESS);
+        glState::disable(GL_BLEND);
+        glState::depthFunc(GL_LESS);
     }
     if (variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet)
         drawSphereWithTextures(sphere, textures.slot);

@@ -4,6 +4,8 @@
 
 #include <epoxy/gl.h>
 
+#include "show/gl_state.h"
+
 DrawingChoices drawingChoices;
 
 void takeShortcuts(bool take) {
@@ -18,17 +20,7 @@ void takeShortcuts(bool take) {
     drawingChoices.everyWay = everyWay;
 }
 
-void currentClipMatrix(double pm[16]) {
-    float p[16], m[16];
-    glGetFloatv(GL_PROJECTION_MATRIX, p);
-    glGetFloatv(GL_MODELVIEW_MATRIX, m);
-    for (int c = 0; c < 4; ++c)
-        for (int r = 0; r < 4; ++r) {
-            double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += double(p[k * 4 + r]) * m[c * 4 + k];
-            pm[c * 4 + r] = sum;
-        }
-}
+void currentClipMatrix(double pm[16]) { glState::clipMatrix(pm); }
 
 bool allBeyondOnePlane(const double pm[16], const float (*points)[3], int count) {
     unsigned outside = 0x3F;  // the planes every point so far lies beyond

@@ -5,6 +5,7 @@
 
 #include <cmath>
 
+#include "show/gl_state.h"
 #include "image/texture.h"
 #include "render/fused_passes.h"
 #include "render/shortcuts.h"
@@ -371,31 +372,26 @@ bool drawSpheresInOnePass(SphereMesh* array, const Collider* colliders, const GL
                                    fusedPassProgram(FusedPasses::ColourPlusTwoPictures)};
     const OnePassPrograms onPixel{fusedPassProgram(FusedPasses::PixelPlusPicture),
                                   fusedPassProgram(FusedPasses::PixelPlusTwoPictures)};
-    GLint environment = 0;
-    glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &environment);
+    const GLint environment = glState::now("the baubles' one pass").textureEnv;
     if (!onColour.one || !onColour.two || !onPixel.one || !onPixel.two || environment != GL_DECAL) return false;
-    GLint secondBound = 0;
-    glActiveTexture(GL_TEXTURE1);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &secondBound);
-    glActiveTexture(GL_TEXTURE0);
     Binding binding;
     // Where a sphere meets a wall at the wall's depth, the colour pass's
     // strict test kept the wall, and the texture pass added the pictures
     // onto it: done first, by the depth test itself.
-    glDepthFunc(GL_EQUAL);
+    glState::depthFunc(GL_EQUAL);
     sendBothPasses(array, colliders, textures, onPixel, binding,
                    [](const SphereMesh& s) { return drawingChoices.everyWay || touchesRoom(s); });
-    glDepthFunc(GL_LESS);
+    glState::depthFunc(GL_LESS);
     const SphereMesh* last = nullptr;
     sendBothPasses(array, colliders, textures, onColour, binding, [&](const SphereMesh& s) {
         last = &s;
         return true;
     });
     glUseProgram(0);
-    // The bindings the two passes leave: unit 1 untouched, unit 0 holding
-    // the last face's picture.
+    // The bindings the two passes leave: unit 1 empty again, as nothing
+    // else in the show uses it, and unit 0 holding the last face's picture.
     glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(secondBound));
+    glBindTexture(GL_TEXTURE_2D, 0);
     glActiveTexture(GL_TEXTURE0);
     if (last) binding.bind(last->faceTexture[5]);
     return true;
