@@ -106,12 +106,7 @@ int runCase(const char* which) {
     const bool full = std::strcmp(which, "fullscreen") == 0;
     if (!openBenchGl(full ? VideoMode::Fullscreen : VideoMode::Window, 640, 480)) return 1;
     useFixedClock(kShowRate, 0);
-    shellCreate();
-    platformShowLoaded();
-    int w = 0, h = 0;
-    host.screenSize(&w, &h);
-    shellSize(w, h);
-    startPlayer();
+    shellStart(platformShowLoaded);
     platformShowWindow();
     // Let the window be mapped and sized before anything is timed.
     PlatformEvent e;
@@ -119,7 +114,7 @@ int runCase(const char* which) {
         while (platformPollEvent(e)) {
             if (e.kind == PlatformEventKind::Resize) shellSize(e.width, e.height);
         }
-    int ow = 0, oh = 0;
+    int ow = 0, oh = 0, w = 0, h = 0;
     host.outputSize(&ow, &oh);
     host.screenSize(&w, &h);
     const struct {

@@ -148,8 +148,7 @@ void prepareDisplay() {
     prepareTexture(entry.clockDigits);
     if (loadTexture("Images/clock.bmp") != 0)
         std::fprintf(stderr, "baubles: no picture at Images/clock.bmp; the player's display shows no text\n");
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    setTextureFilter(GL_LINEAR);
     drawPlayerDisplay(entry.clockDigits, 0, 100, false);
     drawPlayerDisplay(entry.clockDigits, 0, -1, true);
     glFinish();
@@ -557,13 +556,8 @@ int main(int argc, char** argv) {
     useFixedClock(kShowRate, live ? platformTicks() : 0);
 
     const double loadStart = platformSeconds();
-    shellCreate();
+    shellStart(platformShowLoaded);
     const double startupMs = (platformSeconds() - loadStart) * 1000.0;
-    platformShowLoaded();
-    int renderWidth = 0, renderHeight = 0;
-    host.screenSize(&renderWidth, &renderHeight);
-    shellSize(renderWidth, renderHeight);
-    startPlayer();
     // From here on every loop looks at the stop signal itself.
     platformDeferStopSignals();
 

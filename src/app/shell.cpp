@@ -6,12 +6,22 @@
 #include "show/gl_state.h"
 #include "show/host.h"
 #include "app/music.h"
+#include "app/show_state.h"
 #include "app/startup.h"
 #include "app/timeline.h"
 
 void shellCreate() {
     glState::mainCurrent();
     loadShow();
+}
+
+void shellStart(void (*loaded)()) {
+    shellCreate();
+    loaded();
+    int w = 0, h = 0;
+    host.screenSize(&w, &h);
+    shellSize(w, h);
+    startPlayer();
 }
 
 void shellSize(int width, int height) {

@@ -6,6 +6,10 @@
 
 // Start-up load, with the main context current.
 void shellCreate();
+// The whole start of a show in a window just opened: the load, then
+// loaded() (the platform's turn), the first projection for the picture's
+// size and the player's first saved state.
+void shellStart(void (*loaded)());
 // Viewport and default projection for a drawable of width x height.
 void shellSize(int width, int height);
 // A key press; 27 (Escape) ends the show with exit code 0.

@@ -3,9 +3,6 @@
 
 #include <string>
 
-const char kGlyphSetALetters[kGlyphSetASize + 1] = "morvinalsultypakh";
-const char kGlyphSetBLetters[kGlyphSetBSize + 1] = "amigarulez1994";
-
 namespace {
 
 // Picture then mask of every position, each prepared first (no mipmaps).

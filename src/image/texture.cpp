@@ -82,11 +82,20 @@ int load(const char* path, bool mipmapped) {
 
 }  // namespace
 
+void setTextureFilter(GLint filter) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+}
+
+void setTextureWrap(GLint wrap) {
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+}
+
 void prepareTexture(GLuint name) {
     glBindTexture(GL_TEXTURE_2D, name);
     glState::textureEnvMode(GL_MODULATE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    setTextureWrap(GL_REPEAT);
 }
 
 int loadTexture(const char* path) { return load(path, false); }

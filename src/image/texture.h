@@ -29,6 +29,11 @@ struct TexturePair {
     GLuint mask = 0;
 };
 
+// The bound 2D texture's filter, minifying and magnifying alike, and its
+// wrap in both directions.
+void setTextureFilter(GLint filter);
+void setTextureWrap(GLint wrap);
+
 // Binds name, modulate environment, repeat on both axes.
 void prepareTexture(GLuint name);
 // Fills the bound texture from a picture file, one level. 0, or -1 on failure;

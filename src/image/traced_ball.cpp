@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "show/gl_state.h"
+#include "image/texture.h"
 
 #if defined(FLT_EVAL_METHOD) && FLT_EVAL_METHOD != 0
 #error "the traced ball needs float arithmetic without wider intermediates (use SSE maths)"
@@ -168,13 +169,11 @@ namespace {
 void uploadBallPicture(GLuint name, const uint8_t* picture) {
     glBindTexture(GL_TEXTURE_2D, name);
     glState::textureEnvMode(GL_REPLACE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    setTextureWrap(GL_REPEAT);
     // Rows of 768 bytes are 4-aligned, so the default unpack alignment fits.
     glTexImage2D(GL_TEXTURE_2D, 0, 3, kBallPictureSide, kBallPictureSide, 0, GL_RGB, GL_UNSIGNED_BYTE,
                  picture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    setTextureFilter(GL_LINEAR);
 }
 
 }  // namespace

@@ -70,14 +70,6 @@ GLuint newTextureName() {
     return name;
 }
 
-// Sets one light's colour and attenuation.
-void setLight(Light& l, Vec3 colour, float kc, float kl, float kq) {
-    l.colour = colour;
-    l.kc = kc;
-    l.kl = kl;
-    l.kq = kq;
-}
-
 // The side offset of a crown corner: M h.y / h.x. A trunk whose top
 // segment has no lean along that axis would give 0/0 here; its crown
 // then closes flat on that axis instead of turning into NaN.
@@ -154,8 +146,7 @@ void buildLandscape() {
     for (Vertex& v : L.terrain) jitterVertex(v, 1.0f);
 
     // The valley light sits low in the funnel; its colour swings every frame.
-    L.landscapeLights[0].position = Vec3(0.0f, -70.0f, 0.0f);
-    setLight(L.landscapeLights[0], Vec3(0.0f, 1.0f, 1.0f), 0.1f, 0.0001f, 0.0001f);
+    L.landscapeLights[0] = pointLight(Vec3(0.0f, -70.0f, 0.0f), Vec3(0.0f, 1.0f, 1.0f), 0.1f, 0.0001f, 0.0001f);
 
     for (LandscapeTree& tree : L.trees) {
         const int ground = showRand() / 52 + 140;  // rings 2 to 12
@@ -181,9 +172,10 @@ void buildLandscape() {
 
     // A light over every even tree; the first sway step moves it into place.
     for (int m = 0; m < 50; ++m) {
+        // Each tree light moves from its tree's crown every frame.
         Light& l = L.landscapeLights[m + 1];
+        l = pointLight(l.position, Vec3(0.0f, 0.5f, 0.54f), 1.0f, 0.0015f, 0.0015f);
         l.home = L.trees[2 * m].rest[4].position();
-        setLight(l, Vec3(0.0f, 0.5f, 0.54f), 1.0f, 0.0015f, 0.0015f);
     }
 
     funnelNormals(L.terrain);
@@ -205,14 +197,12 @@ void buildSecondLandscape() {
     L.secondTexture = newTextureName();
 
     // One light low on the axis and thirty round the slopes, cyan like the valley's.
-    L.secondLights[0].position = Vec3(0.0f, -140.0f, 0.0f);
-    setLight(L.secondLights[0], Vec3(0.0f, 1.0f, 1.0f), 0.1f, 0.0001f, 0.0001f);
+    L.secondLights[0] = pointLight(Vec3(0.0f, -140.0f, 0.0f), Vec3(0.0f, 1.0f, 1.0f), 0.1f, 0.0001f, 0.0001f);
     for (int m = 1; m < kSecondLandscapeLights; ++m) {
         const double a = (m - 1) * 12.0 * kPi / 180.0;
-        L.secondLights[m].position = Vec3(static_cast<float>(150.0 * std::cos(a)), -60.0f,
-                                          static_cast<float>(150.0 * std::sin(a)));
-        L.secondLights[m].home = L.secondLights[m].position;
-        setLight(L.secondLights[m], Vec3(0.0f, 0.5f, 0.54f), 1.0f, 0.0015f, 0.0015f);
+        const Vec3 place(static_cast<float>(150.0 * std::cos(a)), -60.0f, static_cast<float>(150.0 * std::sin(a)));
+        L.secondLights[m] = pointLight(place, Vec3(0.0f, 0.5f, 0.54f), 1.0f, 0.0015f, 0.0015f);
+        L.secondLights[m].home = place;
     }
     for (Vertex& v : L.secondTerrain) lightVertex(v, L.secondLights, kSecondLandscapeLights);
 }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "show/gl_state.h"
+#include "image/texture.h"
 #include "offscreen/views.h"
 #include "show/host.h"
 
@@ -43,6 +44,21 @@ void indexSurfaceBytes() {
     }
 }
 
+// The view from a patch: a wide lens looking out along its normal.
+void seeFromPatch(const RadiosityPatch& patch) {
+    glState::matrixMode(GL_PROJECTION);
+    glState::loadIdentity();
+    glState::perspective(160, 1, 0.0001, 40);
+    lookAlong(patch.normal);
+    glState::translate(-patch.position.x, -patch.position.y, -patch.position.z);
+}
+
+// A captured pixel as the gather reads it: the surface byte over the patch's colour.
+uint32_t identityWord(uint8_t surface, uint8_t r, uint8_t g, uint8_t b) {
+    return (static_cast<uint32_t>(surface) << 24) | (static_cast<uint32_t>(r) << 16) | (static_cast<uint32_t>(g) << 8) |
+           b;
+}
+
 // Renders the identity list from the patch and reads it back.
 void capturePass(GLuint list) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
@@ -70,12 +86,7 @@ void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GL
     for (RadiositySurface* s = room.head; s; s = s->next) {
         for (uint32_t p = 0; p < s->patchCount; ++p) {
             RadiosityPatch& patch = s->patches[p];
-            glState::matrixMode(GL_PROJECTION);
-            glState::loadIdentity();
-            glState::perspective(160, 1, 0.0001, 40);
-            lookAlong(patch.normal);
-            glState::translate(-patch.position.x, -patch.position.y, -patch.position.z);
-
+            seeFromPatch(patch);
             capturePass(patchIdentityList);
             glReadPixels(0, 0, 16, 16, GL_RGB, GL_UNSIGNED_BYTE, r.patchPicture);
             capturePass(surfaceIdentityList);
@@ -84,9 +95,7 @@ void captureIdentities(OffscreenView* identityView, GLuint patchIdentityList, GL
             patch.identity = std::make_unique<uint32_t[]>(kCapturePixels);
             for (int j = 0; j < kCapturePixels; ++j) {
                 const uint8_t* rgb = r.patchPicture + j * 3;
-                patch.identity[j] = (static_cast<uint32_t>(r.surfacePicture[j]) << 24) |
-                                    (static_cast<uint32_t>(rgb[0]) << 16) | (static_cast<uint32_t>(rgb[1]) << 8) |
-                                    rgb[2];
+                patch.identity[j] = identityWord(r.surfacePicture[j], rgb[0], rgb[1], rgb[2]);
             }
             glFlush();
         }
@@ -130,8 +139,7 @@ void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityLis
             patch.identity = std::make_unique<uint32_t[]>(kCapturePixels);
             for (int j = 0; j < kCapturePixels; ++j) {
                 const uint8_t* p = rgba + j * 4;
-                patch.identity[j] = (static_cast<uint32_t>(p[3]) << 24) | (static_cast<uint32_t>(p[0]) << 16) |
-                                    (static_cast<uint32_t>(p[1]) << 8) | p[2];
+                patch.identity[j] = identityWord(p[3], p[0], p[1], p[2]);
             }
         }
         count = 0;
@@ -140,11 +148,7 @@ void captureJointIdentities(OffscreenView* identityView, GLuint jointIdentityLis
         for (uint32_t p = 0; p < s->patchCount; ++p) {
             RadiosityPatch& patch = s->patches[p];
             glBindFramebuffer(GL_FRAMEBUFFER, framebuffers[count]);
-            glState::matrixMode(GL_PROJECTION);
-            glState::loadIdentity();
-            glState::perspective(160, 1, 0.0001, 40);
-            lookAlong(patch.normal);
-            glState::translate(-patch.position.x, -patch.position.y, -patch.position.z);
+            seeFromPatch(patch);
             capturePass(jointIdentityList);
             pending[count++] = &patch;
             if (count == kRing) readRing();
@@ -238,10 +242,8 @@ void loadPatchTextures(const GLuint names[52]) {
         }
         glBindTexture(GL_TEXTURE_2D, names[i]);
         glState::textureEnvMode(GL_REPLACE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+        setTextureWrap(GL_REPEAT);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB, s->columns, s->rows, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        setTextureFilter(GL_LINEAR);
     }
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "show/gl_state.h"
+#include "image/texture.h"
 #include "show/room.h"
 
 RoomState room;
@@ -117,11 +118,9 @@ Vec3 surfacePoint(const RadiositySurface& s, float fs, float ft) {
 void uploadIdentity(GLuint name, int columns, int rows, const uint8_t* texels) {
     glBindTexture(GL_TEXTURE_2D, name);
     glState::textureEnvMode(GL_REPLACE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+    setTextureWrap(GL_CLAMP);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, columns, rows, 0, GL_RGB, GL_UNSIGNED_BYTE, texels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    setTextureFilter(GL_NEAREST);
 }
 
 }  // namespace
@@ -225,11 +224,9 @@ void uploadJointIdentities(const GLuint names[52]) {
         }
         glBindTexture(GL_TEXTURE_2D, names[k - 1]);
         glState::textureEnvMode(GL_REPLACE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP);
+        setTextureWrap(GL_CLAMP);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, s->columns, s->rows, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        setTextureFilter(GL_NEAREST);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "offscreen/views.h"
 
 #include "show/gl_state.h"
+#include "image/texture.h"
 #include "show/host.h"
 #include "render/fused_passes.h"
 #include "render/scene_steps.h"
@@ -24,11 +25,9 @@ void uploadFace(GLuint name, int size, const unsigned char* pixels) {
     }
     glBindTexture(GL_TEXTURE_2D, name);
     glState::textureEnvMode(GL_DECAL);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    setTextureWrap(GL_CLAMP_TO_EDGE);
     glTexImage2D(GL_TEXTURE_2D, 0, 3, size, size, 0, GL_RGB, GL_UNSIGNED_BYTE, pixels);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    setTextureFilter(GL_LINEAR);
 }
 
 // Six faces from the eye: all drawn and read back in the view, then all

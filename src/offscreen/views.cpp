@@ -3,6 +3,7 @@
 #include "offscreen/views.h"
 
 #include "show/gl_state.h"
+#include "image/texture.h"
 #include "show/host.h"
 #include "offscreen/radiosity.h"
 #include "offscreen/radiosity_room.h"
@@ -27,8 +28,7 @@ GLuint stockPicture(GLenum environment, const char* path) {
     glGenTextures(1, &name);
     glBindTexture(GL_TEXTURE_2D, name);
     glState::textureEnvMode(environment);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    setTextureWrap(GL_REPEAT);
     loadTexture(path);
     return name;
 }

@@ -20,15 +20,7 @@ Vertex clothGridB[kClothVertices];
 namespace {
 
 // Every cloth light falls off the same way.
-Light makeLight(Vec3 position, Vec3 colour) {
-    Light l;
-    l.position = position;
-    l.colour = colour;
-    l.kc = 0.1f;
-    l.kl = 0.0001f;
-    l.kq = 0.0001f;
-    return l;
-}
+Light makeLight(Vec3 position, Vec3 colour) { return pointLight(position, colour, 0.1f, 0.0001f, 0.0001f); }
 
 // The particles of a sheet (the tablecloth's first half), or null.
 Particle* sheetOf(ClothVariant variant) {

@@ -18,6 +18,17 @@ struct Light {
     float kq = 0;
 };
 
+// A light at position with its colour and attenuation; home left at 0.
+inline Light pointLight(Vec3 position, Vec3 colour, float kc, float kl, float kq) {
+    Light l;
+    l.position = position;
+    l.colour = colour;
+    l.kc = kc;
+    l.kl = kl;
+    l.kq = kq;
+    return l;
+}
+
 // Overwrites v's colour with its diffuse colour under lights[0..count).
 void lightVertex(Vertex& v, const Light* lights, int32_t count);
 // lightVertex for vertices[0..n), four at a time where the processor can:

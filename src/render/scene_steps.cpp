@@ -7,20 +7,6 @@
 #include "render/cloth.h"
 #include "render/shortcuts.h"
 
-namespace {
-
-Light pointLight(Vec3 position, Vec3 colour, float kc, float kl, float kq) {
-    Light l;
-    l.position = position;
-    l.colour = colour;
-    l.kc = kc;
-    l.kl = kl;
-    l.kq = kq;
-    return l;
-}
-
-}  // namespace
-
 // The scene's two diffuse lights and its highlight, fresh from constants.
 BaubleLights baubleLights(BaubleScene scene) {
     const bool driven = scene == BaubleScene::DrivenStrings;

@@ -7,9 +7,23 @@
 #include <cmath>
 
 #include "canvas.h"
+#include "image/glyph_words.h"
 #include "text.h"
 
-const char* const glyphCharacters = "morvinalsutypkhgez194";
+namespace {
+
+// Every letter the tiles spell, once each, in the order the words first use them.
+std::string lettersOfTheWords() {
+    std::string letters;
+    for (const char* word : {kGlyphSetALetters, kGlyphSetBLetters})
+        for (const char* p = word; *p; ++p)
+            if (letters.find(*p) == std::string::npos) letters += *p;
+    return letters;
+}
+
+}  // namespace
+
+const std::string glyphCharacters = lettersOfTheWords();
 const std::vector<std::string> greetingNames = {"tarvik", "quelm", "murto", "fenri", "kolpa"};
 
 namespace {
@@ -746,7 +760,7 @@ std::vector<std::string> writePictures(const std::string& dir) {
     plain("Terrain", terrainPicture());
     plain("Storm", stormPicture());
     plain("Forest", forestPicture());
-    for (const char* p = glyphCharacters; *p; ++p) cut(std::string(1, *p), glyphCard(*p));
+    for (char ch : glyphCharacters) cut(std::string(1, ch), glyphCard(ch));
     plain("clock", clockDigitsPicture());
     return written;
 }

@@ -7,7 +7,7 @@
 #include "canvas.h"
 
 // The letters and digits that the two spelled-word sets use, one file pair each.
-extern const char* const glyphCharacters;
+extern const std::string glyphCharacters;
 // The greeted names, one sprite pair each.
 extern const std::vector<std::string> greetingNames;
 
