@@ -499,6 +499,31 @@ int runBench(const Options& o, double startupMs) {
     return 0;
 }
 
+// The platform for the mode: a window (and the music) for the live show,
+// an offscreen context for the others. False, said on stderr, where none opens.
+bool openPlatform(const Options& o, bool live) {
+    PlatformConfig config;
+    config.mode = live ? (o.windowed ? VideoMode::Window : VideoMode::Fullscreen) : VideoMode::Offscreen;
+    config.width = o.width;
+    config.height = o.height;
+    config.renderWidth = o.renderWidth;
+    config.renderHeight = o.renderHeight;
+    config.modeSwitch = o.modeSwitch;
+    std::string error;
+    // The music is set up before the window, as the show always did.
+    const bool platformUp = platformInit(config, error);
+    music.startsWithFirstPicture = live;
+    if (platformUp && live) initMusic();
+    if (platformUp && platformOpenWindow(error)) return true;
+    if (live)
+        std::fprintf(stderr, "baubles: no display to show on (%s); --record FILE or --shots DIR render without one\n",
+                     error.c_str());
+    else
+        std::fprintf(stderr, "baubles: cannot open an offscreen GL context: %s\n", error.c_str());
+    platformShutdown();
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -530,27 +555,7 @@ int main(int argc, char** argv) {
                      lookedAt.c_str());
 
     const bool live = o.mode == Options::Mode::Show;
-    PlatformConfig config;
-    config.mode = live ? (o.windowed ? VideoMode::Window : VideoMode::Fullscreen) : VideoMode::Offscreen;
-    config.width = o.width;
-    config.height = o.height;
-    config.renderWidth = o.renderWidth;
-    config.renderHeight = o.renderHeight;
-    config.modeSwitch = o.modeSwitch;
-    // The music is set up before the window, as the show always did.
-    const bool platformUp = platformInit(config, error);
-    music.startsWithFirstPicture = live;
-    if (platformUp && live) initMusic();
-    if (!platformUp || !platformOpenWindow(error)) {
-        if (live)
-            std::fprintf(stderr,
-                         "baubles: no display to show on (%s); --record FILE or --shots DIR render without one\n",
-                         error.c_str());
-        else
-            std::fprintf(stderr, "baubles: cannot open an offscreen GL context: %s\n", error.c_str());
-        platformShutdown();
-        return 1;
-    }
+    if (!openPlatform(o, live)) return 1;
     // One clock in every mode: 120 show frames a second, fixed-step. The
     // live show paces them against the wall clock.
     useFixedClock(kShowRate, live ? platformTicks() : 0);

@@ -91,151 +91,197 @@ unsigned recordFrameCount(const Options& options) {
     return count;
 }
 
-bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
-    o = Options();
-    bool sizeGiven = false, atGiven = false, startGiven = false, rangeGiven = false, liveOnly = false;
-    // Each mode option once, and never two of them: the last must not
-    // silently win.
-    const char* modeGiven = nullptr;
-    auto takeMode = [&](const std::string& option, Options::Mode mode) {
-        if (modeGiven) {
-            error = modeGiven == option ? option + " is given twice"
-                                        : std::string(modeGiven) + " and " + option + " cannot go together";
+namespace {
+
+// What the command line gave besides the values themselves, for the checks
+// of what goes with what.
+struct Given {
+    bool size = false, at = false, start = false, range = false, liveOnly = false;
+    const char* mode = nullptr;  // the one mode option given
+};
+
+enum class Took { Not, Done, Failed };
+
+// One pass over the arguments; each kind of option has its own reader.
+struct Parser {
+    int argc;
+    const char* const* argv;
+    Options& o;
+    std::string& error;
+    int i = 1;
+    Given given;
+
+    // The value after argument i.
+    bool value(std::string& out) {
+        if (i + 1 >= argc) {
+            error = std::string("missing value after ") + argv[i];
             return false;
         }
-        modeGiven = option == "--shots" ? "--shots" : option == "--record" ? "--record" : "--bench";
+        out = argv[++i];
+        return true;
+    }
+
+    // Each mode option once, and never two of them: the last must not
+    // silently win.
+    bool takeMode(const std::string& option, Options::Mode mode) {
+        if (given.mode) {
+            error = given.mode == option ? option + " is given twice"
+                                         : std::string(given.mode) + " and " + option + " cannot go together";
+            return false;
+        }
+        given.mode = option == "--shots" ? "--shots" : option == "--record" ? "--record" : "--bench";
         o.mode = mode;
         return true;
-    };
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&](std::string& out) {
-            if (i + 1 >= argc) {
-                error = "missing value after " + a;
-                return false;
-            }
-            out = argv[++i];
-            return true;
-        };
+    }
+
+    // The live show's own: --window [WxH], --render WxH, --mode-switch.
+    Took liveOption(const std::string& a) {
         std::string v;
-        if (a == "--help" || a == "-h") {
-            o.mode = Options::Mode::Help;
-            return true;
-        } else if (a == "--version") {
-            o.mode = Options::Mode::Version;
-            return true;
-        } else if (a == "--window") {
+        if (a == "--window") {
             o.windowed = true;
-            if (i + 1 < argc && argv[i + 1][0] != '-') {
-                if (!parseSize(argv[++i], o.width, o.height)) {
-                    error = std::string("bad window size: ") + argv[i];
-                    return false;
-                }
+            if (i + 1 < argc && argv[i + 1][0] != '-' && !parseSize(argv[++i], o.width, o.height)) {
+                error = std::string("bad window size: ") + argv[i];
+                return Took::Failed;
             }
         } else if (a == "--render") {
-            if (!value(v)) return false;
+            if (!value(v)) return Took::Failed;
             if (!parseSize(v, o.renderWidth, o.renderHeight)) {
                 error = "bad render size: " + v;
-                return false;
+                return Took::Failed;
             }
-            liveOnly = true;
+            given.liveOnly = true;
         } else if (a == "--mode-switch") {
             o.modeSwitch = true;
-            liveOnly = true;
-        } else if (a == "--shots") {
-            if (!takeMode(a, Options::Mode::Shots) || !value(o.shotsDir)) return false;
+            given.liveOnly = true;
+        } else {
+            return Took::Not;
+        }
+        return Took::Done;
+    }
+
+    // The modes: --shots DIR, --record FILE, --bench.
+    Took modeOption(const std::string& a) {
+        if (a == "--shots") {
+            if (!takeMode(a, Options::Mode::Shots) || !value(o.shotsDir)) return Took::Failed;
             if (o.shotsDir.empty()) {
                 error = "--shots needs a folder name";
-                return false;
+                return Took::Failed;
             }
         } else if (a == "--record") {
-            if (!takeMode(a, Options::Mode::Record) || !value(o.recordFile)) return false;
+            if (!takeMode(a, Options::Mode::Record) || !value(o.recordFile)) return Took::Failed;
             if (o.recordFile.empty()) {
                 error = "--record needs a file name";
-                return false;
+                return Took::Failed;
             }
         } else if (a == "--bench") {
-            if (!takeMode(a, Options::Mode::Bench)) return false;
-        } else if (a == "--start" || a == "--from" || a == "--to") {
-            if (!value(v)) return false;
+            if (!takeMode(a, Options::Mode::Bench)) return Took::Failed;
+        } else {
+            return Took::Not;
+        }
+        return Took::Done;
+    }
+
+    // Times and frames: --start, --from, --to, --at, --fps, --size.
+    Took frameOption(const std::string& a) {
+        std::string v;
+        if (a == "--start" || a == "--from" || a == "--to") {
+            if (!value(v)) return Took::Failed;
             double secs;
             if (!parseSeconds(v, secs)) {
                 error = "bad time in seconds (0 to " + std::to_string(kShowLengthMs / 1000) + "): " + v;
-                return false;
+                return Took::Failed;
             }
-            if (a == "--start") o.startSeconds = secs, startGiven = true;
-            if (a == "--from") o.fromSeconds = secs, rangeGiven = true;
-            if (a == "--to") o.toSeconds = secs, rangeGiven = true;
+            if (a == "--start") o.startSeconds = secs, given.start = true;
+            if (a == "--from") o.fromSeconds = secs, given.range = true;
+            if (a == "--to") o.toSeconds = secs, given.range = true;
         } else if (a == "--at") {
-            if (!value(v)) return false;
+            if (!value(v)) return Took::Failed;
             if (!parseTimes(v, o.shotTimes)) {
                 error = "bad time list (milliseconds, 0 to " + std::to_string(kShowLengthMs) + "): " + v;
-                return false;
+                return Took::Failed;
             }
-            atGiven = true;
+            given.at = true;
         } else if (a == "--fps") {
             long f;
-            if (!value(v)) return false;
+            if (!value(v)) return Took::Failed;
             if (!parseInt(v, 1, 1000, f)) {
                 error = "bad frame rate: " + v;
-                return false;
+                return Took::Failed;
             }
             o.fps = static_cast<int>(f);
         } else if (a == "--size") {
-            if (!value(v)) return false;
+            if (!value(v)) return Took::Failed;
             if (!parseSize(v, o.width, o.height)) {
                 error = "bad size: " + v;
-                return false;
+                return Took::Failed;
             }
-            sizeGiven = true;
+            given.size = true;
         } else {
+            return Took::Not;
+        }
+        return Took::Done;
+    }
+};
+
+// Which options go with which mode.
+bool checkTogether(const Options& o, const Given& given, std::string& error) {
+    const bool live = o.mode == Options::Mode::Show;
+    const char* wrong = nullptr;
+    if (o.mode == Options::Mode::Shots && !given.at)
+        wrong = "--shots needs --at";
+    else if (live && (given.at || given.size || o.fps))
+        wrong = "--fps and --size go with --shots, --record or --bench";
+    else if (given.at && o.mode != Options::Mode::Shots)
+        wrong = "--at goes with --shots";
+    else if (!live && (o.windowed || given.start || given.liveOnly))
+        wrong = "--window, --start, --render and --mode-switch go with the live show";
+    else if (120 % defaultFps(o) != 0)
+        wrong = "--fps must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
+    else if (given.range && o.mode != Options::Mode::Record)
+        wrong = "--from and --to go with --record";
+    else if (o.mode == Options::Mode::Bench && given.size)
+        wrong = "--bench runs at 640x480";
+    if (wrong) error = wrong;
+    return !wrong;
+}
+
+// A recording's range and size.
+bool checkRecording(const Options& o, std::string& error) {
+    if (o.toSeconds <= o.fromSeconds)
+        error = "--to must come after --from";
+    else if (recordFrameCount(o) == 0)
+        error = "--from and --to hold no frame at that --fps";
+    else if (o.width % 2 != 0 || o.height % 2 != 0)  // the encoder's 4:2:0 pictures
+        error = "a recording's --size needs even sides";
+    else
+        return true;
+    return false;
+}
+
+}  // namespace
+
+bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
+    o = Options();
+    Parser p{argc, argv, o, error, 1, {}};
+    for (; p.i < argc; ++p.i) {
+        const std::string a = argv[p.i];
+        if (a == "--help" || a == "-h") {
+            o.mode = Options::Mode::Help;
+            return true;
+        }
+        if (a == "--version") {
+            o.mode = Options::Mode::Version;
+            return true;
+        }
+        Took took = p.liveOption(a);
+        if (took == Took::Not) took = p.modeOption(a);
+        if (took == Took::Not) took = p.frameOption(a);
+        if (took == Took::Failed) return false;
+        if (took == Took::Not) {
             error = "unknown option: " + a;
             return false;
         }
     }
-    if (o.mode == Options::Mode::Shots && !atGiven) {
-        error = "--shots needs --at";
-        return false;
-    }
-    const bool live = o.mode == Options::Mode::Show;
-    if (live && (atGiven || sizeGiven || o.fps)) {
-        error = "--fps and --size go with --shots, --record or --bench";
-        return false;
-    }
-    if (atGiven && o.mode != Options::Mode::Shots) {
-        error = "--at goes with --shots";
-        return false;
-    }
-    if (!live && (o.windowed || startGiven || liveOnly)) {
-        error = "--window, --start, --render and --mode-switch go with the live show";
-        return false;
-    }
-    if (120 % defaultFps(o) != 0) {
-        error = "--fps must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
-        return false;
-    }
-    if (rangeGiven && o.mode != Options::Mode::Record) {
-        error = "--from and --to go with --record";
-        return false;
-    }
-    if (o.mode == Options::Mode::Bench && sizeGiven) {
-        error = "--bench runs at 640x480";
-        return false;
-    }
-    if (o.mode == Options::Mode::Record) {
-        if (o.toSeconds <= o.fromSeconds) {
-            error = "--to must come after --from";
-            return false;
-        }
-        if (recordFrameCount(o) == 0) {
-            error = "--from and --to hold no frame at that --fps";
-            return false;
-        }
-        // The encoder's 4:2:0 pictures need even sides.
-        if (o.width % 2 != 0 || o.height % 2 != 0) {
-            error = "a recording's --size needs even sides";
-            return false;
-        }
-    }
-    return true;
+    if (!checkTogether(o, p.given, error)) return false;
+    return o.mode != Options::Mode::Record || checkRecording(o, error);
 }

@@ -84,7 +84,6 @@ void cameraF18() {
     glState::translate(0.78f, -0.1f, 0.3f);
 }
 
-void wide() { wideProjection(); }
 
 // The first pass, state only: phases, spins and flags of the camera window.
 void advanceCamera(uint32_t elapsed) {
@@ -155,53 +154,37 @@ void advanceCamera(uint32_t elapsed) {
     }
 }
 
-// The first pass, drawing: the projection and camera of the window.
-void drawCamera(uint32_t elapsed) {
-    TimelineState& t = timeline;
-    switch (cameraWindowAt(elapsed, showFlags.finaleStart)) {
-        case CameraWindow::Intro:
-            glState::disable(GL_DEPTH_TEST);
-            ortho2d();
-            break;
+// The valley's four fixed shots.
+void valleyCamera(CameraWindow w) {
+    wideProjection();
+    switch (w) {
         case CameraWindow::Land1:
-            glState::enable(GL_DEPTH_TEST);
-            wide();
             glState::rotate(15, 1, 0, 0);
             glState::rotate(3, 0, 1, 0);
             glState::translate(-40, -80, -300);
             break;
         case CameraWindow::Land2:
-            wide();
             glState::translate(-30, 20, -200);
             glState::rotate(15, 1, 0, 0);
             glState::rotate(45, 0, 1, 0);
             break;
         case CameraWindow::Land3:
-            wide();
             glState::translate(-20, 80, -140);
             glState::rotate(35, 1, 0, 0);
             glState::rotate(45, 0, 1, 0);
             break;
-        case CameraWindow::Land4:
-            wide();
+        default:  // Land4
             glState::translate(100, -20, -600);
             glState::rotate(45, 1, 0, 0);
             glState::rotate(-15, 0, 1, 0);
             break;
-        case CameraWindow::Orbit1:
-        case CameraWindow::Orbit2:
-        case CameraWindow::Orbit3:
-        case CameraWindow::Orbit4:
-        case CameraWindow::F1:
-        case CameraWindow::F2:
-        case CameraWindow::F4:
-        case CameraWindow::F17:
-        case CameraWindow::F25:
-            pathCamera();
-            break;
-        case CameraWindow::Pictures:
-            ortho2d();
-            break;
+    }
+}
+
+// The finale's close shots of the lamp and the figure, F3 to F24.
+void finaleCloseCamera(CameraWindow w) {
+    const TimelineState& t = timeline;
+    switch (w) {
         case CameraWindow::F3:
             closeProjection();
             glState::rotate(60, 0, 1, 0);
@@ -254,18 +237,52 @@ void drawCamera(uint32_t elapsed) {
             cameraF18();
             break;
         case CameraWindow::F23:
-            closeProjection();
-            glState::rotate(50, 1, 0, 0);
-            glState::rotate(-112, 0, 1, 0);
-            glState::translate(0.7f, -0.1f, 0.4f);
-            break;
         case CameraWindow::F24:
             closeProjection();
             glState::rotate(50, 1, 0, 0);
             glState::rotate(-112, 0, 1, 0);
-            glState::translate(0.7f, 0.83f, 0.4f);
+            glState::translate(0.7f, w == CameraWindow::F23 ? -0.1f : 0.83f, 0.4f);
+            break;
+        default:
+            break;
+    }
+}
+
+// The first pass, drawing: the projection and camera of the window.
+void drawCamera(uint32_t elapsed) {
+    const CameraWindow w = cameraWindowAt(elapsed, showFlags.finaleStart);
+    switch (w) {
+        case CameraWindow::Intro:
+            glState::disable(GL_DEPTH_TEST);
+            ortho2d();
+            break;
+        case CameraWindow::Land1:
+            glState::enable(GL_DEPTH_TEST);
+            valleyCamera(w);
+            break;
+        case CameraWindow::Land2:
+        case CameraWindow::Land3:
+        case CameraWindow::Land4:
+            valleyCamera(w);
+            break;
+        case CameraWindow::Orbit1:
+        case CameraWindow::Orbit2:
+        case CameraWindow::Orbit3:
+        case CameraWindow::Orbit4:
+        case CameraWindow::F1:
+        case CameraWindow::F2:
+        case CameraWindow::F4:
+        case CameraWindow::F17:
+        case CameraWindow::F25:
+            pathCamera();
+            break;
+        case CameraWindow::Pictures:
+            ortho2d();
             break;
         case CameraWindow::None:
+            break;
+        default:
+            finaleCloseCamera(w);
             break;
     }
 }
@@ -352,125 +369,140 @@ void advanceScene(uint32_t elapsed) {
     }
 }
 
+// The 2D overlays' projection, for the fades and logos over a scene.
+void overlayProjection() {
+    ortho2d();
+    modelviewIdentity();
+}
+
+void drawIntro(uint32_t elapsed) {
+    glState::disable(GL_DEPTH_TEST);
+    glState::disable(GL_CULL_FACE);
+    modelviewIdentity();
+    drawBallSquare(0);  // the default texture object
+    wideProjection();
+    glState::translate(-0.3f, 0.4f, -1.0f);
+    modelviewIdentity();
+    drawClothScene(ClothVariant::IntroTiles, textures.tablecloth, textures.glyphsA);
+    glState::disable(GL_CULL_FACE);
+    glState::disable(GL_DEPTH_TEST);
+    overlayProjection();
+    if (elapsed > kIntroLogoFrom) drawLogo(textures.logo, elapsed - kIntroLogoFrom);
+}
+
+void drawNineBaubles(BaubleScene scene) {
+    lightBaubleScene(scene, timeline.cameraVertex, spheres.detailed, spheres.coarse);
+    reflectBaubleScene(scene);
+    drawBaubleScene(scene, spheres.detailed, textures.scene, &offscreen.mainRoomA, DrawTarget::Picture);
+}
+
+void drawSingleBauble(SphereMesh& bauble, ClothVariant sheet) {
+    // The reflection is taken where the bauble stood before this frame's step.
+    standAtFrameStart(bauble);
+    reflectSingleBauble(bauble, sheet);
+    standAtFrameEnd(bauble);
+    drawBodyScene(bauble, textures.scene, &offscreen.mainRoomB, sheet, DrawTarget::Picture);
+}
+
+// The turning sheet's last seconds: it fades, and the tablecloth comes in over it.
+void drawTableclothComingIn(uint32_t elapsed) {
+    overlayProjection();
+    fadeOutLong(elapsed - kTableclothFrom);
+    glState::disable(GL_DEPTH_TEST);
+    closeProjection();
+    glState::translate(-0.3f, 0, -0.8f);
+    modelviewIdentity();
+    drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
+    glState::enable(GL_DEPTH_TEST);
+}
+
+void drawClosingPictures(uint32_t elapsed) {
+    // The two pictures tile the whole screen over the cleared depth,
+    // so every depth test here passes: the fades' GL_EQUAL included.
+    if (drawingChoices.skipPassingDepthTest) glState::disable(GL_DEPTH_TEST);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
+    drawTexturedQuad(-320, -272, 192, 240);
+    glBindTexture(GL_TEXTURE_2D, textures.closing[1]);
+    drawTexturedQuad(192, -272, 320, 240);
+    glDisable(GL_TEXTURE_2D);
+    glState::depthFunc(GL_EQUAL);
+    if (elapsed < kPicturesFadeInTo) fadeIn(elapsed - sceneFrom(SceneWindow::Pictures));
+    if (elapsed > kPicturesFadeOutFrom) fadeOut(elapsed - kPicturesFadeOutFrom);
+    glState::depthFunc(GL_LESS);
+    glState::disable(GL_DEPTH_TEST);
+    closeProjection();
+    glState::translate(-0.3f, 0, -0.8f);
+    modelviewIdentity();
+    // By now the tablecloth has mostly left the screen.
+    if (drawingChoices.skipGoneTablecloth && !tableclothMayShow())
+        leaveAsClothScene(textures.tablecloth);
+    else
+        drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
+}
+
+void drawFinale(uint32_t elapsed) {
+    // The finale body draws no sphere; the middle bauble only fills the argument.
+    drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FinaleBody,
+                  DrawTarget::Picture);
+    if (elapsed < kFinaleTilesTo) {
+        wideProjection();
+        glState::translate(-0.3f, 0.4f, -1.0f);
+        modelviewIdentity();
+        glState::disable(GL_CULL_FACE);
+        drawClothScene(ClothVariant::FinaleTiles, textures.tablecloth, textures.glyphsB);
+        glState::enable(GL_CULL_FACE);
+    }
+    if (elapsed < kFinaleFadeInTo) {
+        overlayProjection();
+        fadeIn(elapsed - sceneFrom(SceneWindow::Finale));
+    }
+    const uint32_t fadeOutFrom = showFlags.finaleStart + kFinaleFadeOutAfter;
+    if (elapsed > fadeOutFrom) {
+        overlayProjection();
+        fadeOutLong(elapsed - fadeOutFrom);
+    }
+    if (elapsed > kClosingLogoFrom) {
+        overlayProjection();
+        // The fade just wrote its depth where the logo goes; without
+        // this the closing logo would never pass the depth test.
+        glState::disable(GL_DEPTH_TEST);
+        glEnable(GL_TEXTURE_2D);
+        glBindTexture(GL_TEXTURE_2D, textures.closingLogo);
+        drawTexturedQuad(-120, -32, 100, 40);
+        glDisable(GL_TEXTURE_2D);
+    }
+}
+
 // The second pass, drawing: the scene of the window with its overlays.
 void drawScene(uint32_t elapsed) {
-    TimelineState& t = timeline;
     switch (sceneWindowAt(elapsed)) {
         case SceneWindow::Intro:
-            glState::disable(GL_DEPTH_TEST);
-            glState::disable(GL_CULL_FACE);
-            modelviewIdentity();
-            drawBallSquare(0);  // the default texture object
-            wideProjection();
-            glState::translate(-0.3f, 0.4f, -1.0f);
-            modelviewIdentity();
-            drawClothScene(ClothVariant::IntroTiles, textures.tablecloth, textures.glyphsA);
-            glState::disable(GL_CULL_FACE);
-            glState::disable(GL_DEPTH_TEST);
-            ortho2d();
-            modelviewIdentity();
-            if (elapsed > kIntroLogoFrom) drawLogo(textures.logo, elapsed - kIntroLogoFrom);
+            drawIntro(elapsed);
             break;
         case SceneWindow::Landscape:
-            glState::rotate(t.terrainAngle, 0, 1, 0);
+            glState::rotate(timeline.terrainAngle, 0, 1, 0);
             drawLandscape();
             drawGreetings(textures.greetings, elapsed - sceneFrom(SceneWindow::Landscape));
             break;
         case SceneWindow::DrivenStrings:
-            lightBaubleScene(BaubleScene::DrivenStrings, t.cameraVertex, spheres.detailed, spheres.coarse);
-            reflectBaubleScene(BaubleScene::DrivenStrings);
-            drawBaubleScene(BaubleScene::DrivenStrings, spheres.detailed, textures.scene, &offscreen.mainRoomA,
-                            DrawTarget::Picture);
+            drawNineBaubles(BaubleScene::DrivenStrings);
             break;
         case SceneWindow::HangingBauble:
-            lightBaubleScene(BaubleScene::HangingBauble, t.cameraVertex, spheres.detailed, spheres.coarse);
-            reflectBaubleScene(BaubleScene::HangingBauble);
-            drawBaubleScene(BaubleScene::HangingBauble, spheres.detailed, textures.scene, &offscreen.mainRoomA,
-                            DrawTarget::Picture);
+            drawNineBaubles(BaubleScene::HangingBauble);
             break;
         case SceneWindow::SingleBauble1:
-            // The reflection is taken where the bauble stood before this frame's step.
-            standAtFrameStart(spheres.largeBauble);
-            reflectSingleBauble(spheres.largeBauble, ClothVariant::FallingSheet);
-            standAtFrameEnd(spheres.largeBauble);
-            drawBodyScene(spheres.largeBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FallingSheet,
-                          DrawTarget::Picture);
+            drawSingleBauble(spheres.largeBauble, ClothVariant::FallingSheet);
             break;
         case SceneWindow::SingleBauble2:
-            standAtFrameStart(spheres.middleBauble);
-            reflectSingleBauble(spheres.middleBauble, ClothVariant::TurningSheet);
-            standAtFrameEnd(spheres.middleBauble);
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::TurningSheet,
-                          DrawTarget::Picture);
-            if (elapsed > kTableclothFrom) {
-                ortho2d();
-                modelviewIdentity();
-                fadeOutLong(elapsed - kTableclothFrom);
-                glState::disable(GL_DEPTH_TEST);
-                closeProjection();
-                glState::translate(-0.3f, 0, -0.8f);
-                modelviewIdentity();
-                drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
-                glState::enable(GL_DEPTH_TEST);
-            }
+            drawSingleBauble(spheres.middleBauble, ClothVariant::TurningSheet);
+            if (elapsed > kTableclothFrom) drawTableclothComingIn(elapsed);
             break;
         case SceneWindow::Pictures:
-            // The two pictures tile the whole screen over the cleared depth,
-            // so every depth test here passes: the fades' GL_EQUAL included.
-            if (drawingChoices.skipPassingDepthTest) glState::disable(GL_DEPTH_TEST);
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, textures.closing[0]);
-            drawTexturedQuad(-320, -272, 192, 240);
-            glBindTexture(GL_TEXTURE_2D, textures.closing[1]);
-            drawTexturedQuad(192, -272, 320, 240);
-            glDisable(GL_TEXTURE_2D);
-            glState::depthFunc(GL_EQUAL);
-            if (elapsed < kPicturesFadeInTo) fadeIn(elapsed - sceneFrom(SceneWindow::Pictures));
-            if (elapsed > kPicturesFadeOutFrom) fadeOut(elapsed - kPicturesFadeOutFrom);
-            glState::depthFunc(GL_LESS);
-            glState::disable(GL_DEPTH_TEST);
-            closeProjection();
-            glState::translate(-0.3f, 0, -0.8f);
-            modelviewIdentity();
-            // By now the tablecloth has mostly left the screen.
-            if (drawingChoices.skipGoneTablecloth && !tableclothMayShow())
-                leaveAsClothScene(textures.tablecloth);
-            else
-                drawClothScene(ClothVariant::Tablecloth, textures.tablecloth, textures.glyphsA);
+            drawClosingPictures(elapsed);
             break;
         case SceneWindow::Finale:
-            // The finale body draws no sphere; the middle bauble only fills the argument.
-            drawBodyScene(spheres.middleBauble, textures.scene, &offscreen.mainRoomB, ClothVariant::FinaleBody,
-                          DrawTarget::Picture);
-            if (elapsed < kFinaleTilesTo) {
-                wideProjection();
-                glState::translate(-0.3f, 0.4f, -1.0f);
-                modelviewIdentity();
-                glState::disable(GL_CULL_FACE);
-                drawClothScene(ClothVariant::FinaleTiles, textures.tablecloth, textures.glyphsB);
-                glState::enable(GL_CULL_FACE);
-            }
-            if (elapsed < kFinaleFadeInTo) {
-                ortho2d();
-                modelviewIdentity();
-                fadeIn(elapsed - sceneFrom(SceneWindow::Finale));
-            }
-            if (elapsed > showFlags.finaleStart + kFinaleFadeOutAfter) {
-                ortho2d();
-                modelviewIdentity();
-                fadeOutLong(elapsed - (showFlags.finaleStart + kFinaleFadeOutAfter));
-            }
-            if (elapsed > kClosingLogoFrom) {
-                ortho2d();
-                modelviewIdentity();
-                // The fade just wrote its depth where the logo goes; without
-                // this the closing logo would never pass the depth test.
-                glState::disable(GL_DEPTH_TEST);
-                glEnable(GL_TEXTURE_2D);
-                glBindTexture(GL_TEXTURE_2D, textures.closingLogo);
-                drawTexturedQuad(-120, -32, 100, 40);
-                glDisable(GL_TEXTURE_2D);
-            }
+            drawFinale(elapsed);
             break;
     }
 }

@@ -61,21 +61,8 @@ inline bool drawable(const SphereMesh& s) {
     return s.n > 0 && s.world.size() == static_cast<size_t>(6) * s.n * s.n;
 }
 
-}  // namespace
-
-// Builds the six patches row by row, closes the caps' seams, then copies the
-// mesh into its world array.
-void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
-    if (n < 1) n = 1;  // a face needs at least its one vertex
-    const float R = radius;
-    s.radius = R;
-    s.n = n;
-    for (GLuint& t : s.faceTexture) t = texture;
-    s.centre.setPosition(Vec3(0.0f, 0.0f, 0.0f));
-
-    s.local.assign(static_cast<size_t>(6) * n * n, Vertex());
-    Vertex* local = s.local.data();
-
+// The six patches, row by row, into local (6 n x n vertices).
+void buildPatches(Vertex* local, float R, int32_t n) {
     // The angle between a cube's diagonal and an axis: the patches' corners.
     // The row and column angles are kept in floats, but their steps and every
     // sine and cosine are worked in double: float sines would put vertices
@@ -133,12 +120,12 @@ void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
         }
         theta = static_cast<float>(theta + thetaStep);
     }
+}
 
-    s.world.assign(static_cast<size_t>(6) * n * n, Vertex());
-
-    // The caps use another parametrisation than the four patches around the
-    // x axis; their borders take the neighbours' vertices so no crack shows.
-    // The order matters at the cap corners: the last copy wins.
+// The caps use another parametrisation than the four patches around the
+// x axis; their borders take the neighbours' vertices so no crack shows.
+// The order matters at the cap corners: the last copy wins.
+void closeCapSeams(Vertex* local, int32_t n) {
     struct SeamCopy {
         int32_t fromFace, toFace;
         // Row and column of each end as functions of k: -1 means k, -2 means n - 1.
@@ -159,7 +146,21 @@ void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
             }
         }
     }
+}
 
+}  // namespace
+
+// Builds the six patches row by row, closes the caps' seams, then copies the
+// mesh into its world array.
+void buildSphere(SphereMesh& s, float radius, int32_t n, GLuint texture) {
+    if (n < 1) n = 1;  // a face needs at least its one vertex
+    s.radius = radius;
+    s.n = n;
+    for (GLuint& t : s.faceTexture) t = texture;
+    s.centre.setPosition(Vec3(0.0f, 0.0f, 0.0f));
+    s.local.assign(static_cast<size_t>(6) * n * n, Vertex());
+    buildPatches(s.local.data(), radius, n);
+    closeCapSeams(s.local.data(), n);
     s.world = s.local;
 }
 
