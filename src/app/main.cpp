@@ -42,6 +42,10 @@ struct EntryState {
     bool muted = false;
     double clockShownUntil = 0;  // the player's display stays up until then
     GLuint clockDigits = 0;      // the display's characters
+    // With BAUBLES_PRESENT_LOG set, the live show appends one line per
+    // presented picture: the wall clock in seconds and the show time it
+    // shows, in ms. What a viewer saw, over time, for the sync checks.
+    std::FILE* presentLog = nullptr;
 };
 EntryState entry;
 
@@ -105,20 +109,15 @@ bool drawShowFrameAt(uint64_t i) {
 
 // ---- live show ----
 
-// With BAUBLES_PRESENT_LOG set, the live show appends one line per presented
-// picture: the wall clock in seconds and the show time it shows, in ms. What
-// a viewer saw, over time, for the sync and smoothness checks.
-std::FILE* presentLog = nullptr;
-
 void openPresentLog() {
     const char* path = std::getenv("BAUBLES_PRESENT_LOG");
     if (!path || !*path) return;
-    presentLog = std::fopen(path, "w");
-    if (!presentLog) std::fprintf(stderr, "baubles: cannot write the present log %s\n", path);
+    entry.presentLog = std::fopen(path, "w");
+    if (!entry.presentLog) std::fprintf(stderr, "baubles: cannot write the present log %s\n", path);
 }
 
 void logPresent() {
-    if (presentLog) std::fprintf(presentLog, "%.6f %u\n", platformSeconds(), elapsedMs());
+    if (entry.presentLog) std::fprintf(entry.presentLog, "%.6f %u\n", platformSeconds(), elapsedMs());
 }
 
 // The player's keys, as video players have them: Space pauses, the arrows

@@ -38,8 +38,12 @@ const char* const kBodies[kFusedPassPrograms] = {
     "out vec4 pixel; void main() { pixel = times(bytes(gl_Color), bytes(decal(picture))) / 255.0; }",
 };
 
-GLuint programs[kFusedPassPrograms] = {};
-bool tried[kFusedPassPrograms] = {};
+// Each program once built, or tried and found impossible.
+struct FusedPassState {
+    GLuint programs[kFusedPassPrograms] = {};
+    bool tried[kFusedPassPrograms] = {};
+};
+FusedPassState fused;
 
 GLuint build(const char* body) {
     if (epoxy_gl_version() < 30 || !epoxy_has_gl_extension("GL_EXT_shader_framebuffer_fetch")) return 0;
@@ -75,11 +79,11 @@ GLuint build(const char* body) {
 
 GLuint fusedPassProgram(FusedPasses which) {
     const int k = static_cast<int>(which);
-    if (!tried[k]) {
-        tried[k] = true;
-        programs[k] = build(kBodies[k]);
+    if (!fused.tried[k]) {
+        fused.tried[k] = true;
+        fused.programs[k] = build(kBodies[k]);
     }
-    return programs[k];
+    return fused.programs[k];
 }
 
 void buildFusedPassPrograms() {

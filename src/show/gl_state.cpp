@@ -27,46 +27,49 @@ void multiply(Matrix& a, const double b[16]) {
     for (int i = 0; i < 16; ++i) a.m[i] = r[i];
 }
 
-// The main context's record, and one for each offscreen view it has met.
 constexpr int kViews = 8;
-Record mainRecord;
+constexpr int kAttributeStack = 4;
 struct ViewRecord {
     OffscreenView* view = nullptr;
     Record record;
 };
-ViewRecord views[kViews];
-Record* current = &mainRecord;
+// The main context's record, one for each offscreen view met so far, which
+// of them is current, and the attributes pushed.
+struct Contexts {
+    Record main;
+    ViewRecord views[kViews];
+    Record* current = &main;
+    Record attributes[kAttributeStack];
+    int attributeDepth = 0;
+};
+Contexts contexts;
 
 Record& recordOf(OffscreenView* view) {
-    for (ViewRecord& v : views)
+    for (ViewRecord& v : contexts.views)
         if (v.view == view) return v.record;
-    for (ViewRecord& v : views)
+    for (ViewRecord& v : contexts.views)
         if (!v.view) {
             v.view = view;
             v.record = Record{};
             return v.record;
         }
     // More views than the show makes: the last one's record is shared.
-    return views[kViews - 1].record;
+    return contexts.views[kViews - 1].record;
 }
 
 Matrix& top() {
-    Record& r = *current;
+    Record& r = *contexts.current;
     return r.matrixMode == GL_PROJECTION ? r.projection[r.projectionTop] : r.modelview[r.modelviewTop];
 }
 
 bool* flagOf(GLenum cap) {
     switch (cap) {
-        case GL_CULL_FACE: return &current->cullFace;
-        case GL_DEPTH_TEST: return &current->depthTest;
-        case GL_BLEND: return &current->blend;
+        case GL_CULL_FACE: return &contexts.current->cullFace;
+        case GL_DEPTH_TEST: return &contexts.current->depthTest;
+        case GL_BLEND: return &contexts.current->blend;
         default: return nullptr;
     }
 }
-
-constexpr int kAttributeStack = 4;
-Record attributes[kAttributeStack];
-int attributeDepth = 0;
 
 }  // namespace
 
@@ -77,24 +80,24 @@ Record::Record() {
 
 const Record& now(const char* where) {
     if (onRead && where) onRead(where);
-    return *current;
+    return *contexts.current;
 }
 
 void clipMatrix(double pm[16]) {
     if (onRead) onRead("the clip matrix");
-    Matrix p = current->projection[current->projectionTop];
-    multiply(p, current->modelview[current->modelviewTop].m);
+    Matrix p = contexts.current->projection[contexts.current->projectionTop];
+    multiply(p, contexts.current->modelview[contexts.current->modelviewTop].m);
     for (int i = 0; i < 16; ++i) pm[i] = p.m[i];
 }
 
 void viewCurrent(OffscreenView* view) {
     host.makeViewCurrent(view);
-    current = &recordOf(view);
+    contexts.current = &recordOf(view);
 }
 
 void mainCurrent() {
     host.makeMainCurrent();
-    current = &mainRecord;
+    contexts.current = &contexts.main;
 }
 
 void enable(GLenum cap) {
@@ -109,27 +112,27 @@ void disable(GLenum cap) {
 
 void frontFace(GLenum mode) {
     glFrontFace(mode);
-    current->frontFace = mode;
+    contexts.current->frontFace = mode;
 }
 
 void depthFunc(GLenum func) {
     glDepthFunc(func);
-    current->depthFunc = func;
+    contexts.current->depthFunc = func;
 }
 
 void depthMask(bool write) {
     glDepthMask(write ? GL_TRUE : GL_FALSE);
-    current->depthMask = write;
+    contexts.current->depthMask = write;
 }
 
 void textureEnvMode(GLint mode) {
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, mode);
-    current->textureEnv = mode;
+    contexts.current->textureEnv = mode;
 }
 
 void matrixMode(GLenum mode) {
     glMatrixMode(mode);
-    if (mode == GL_PROJECTION || mode == GL_MODELVIEW) current->matrixMode = mode;
+    if (mode == GL_PROJECTION || mode == GL_MODELVIEW) contexts.current->matrixMode = mode;
 }
 
 void loadIdentity() {
@@ -187,7 +190,7 @@ void perspective(double fovy, double aspect, double nearPlane, double farPlane) 
 
 void pushMatrix() {
     glPushMatrix();
-    Record& r = *current;
+    Record& r = *contexts.current;
     int& depth = r.matrixMode == GL_PROJECTION ? r.projectionTop : r.modelviewTop;
     Matrix* stack = r.matrixMode == GL_PROJECTION ? r.projection : r.modelview;
     if (depth + 1 < Record::kStack) {
@@ -198,25 +201,25 @@ void pushMatrix() {
 
 void popMatrix() {
     glPopMatrix();
-    Record& r = *current;
+    Record& r = *contexts.current;
     int& depth = r.matrixMode == GL_PROJECTION ? r.projectionTop : r.modelviewTop;
     if (depth > 0) --depth;
 }
 
 void pushAttributes() {
     glPushAttrib(GL_ALL_ATTRIB_BITS);
-    if (attributeDepth < kAttributeStack) attributes[attributeDepth] = *current;
-    ++attributeDepth;
+    if (contexts.attributeDepth < kAttributeStack) contexts.attributes[contexts.attributeDepth] = *contexts.current;
+    ++contexts.attributeDepth;
 }
 
 void popAttributes() {
     glPopAttrib();
-    if (attributeDepth == 0) return;
-    --attributeDepth;
-    if (attributeDepth >= kAttributeStack) return;
+    if (contexts.attributeDepth == 0) return;
+    --contexts.attributeDepth;
+    if (contexts.attributeDepth >= kAttributeStack) return;
     // The attributes come back; the matrices are no attribute.
-    const Record& saved = attributes[attributeDepth];
-    Record& r = *current;
+    const Record& saved = contexts.attributes[contexts.attributeDepth];
+    Record& r = *contexts.current;
     r.frontFace = saved.frontFace;
     r.cullFace = saved.cullFace;
     r.depthTest = saved.depthTest;
