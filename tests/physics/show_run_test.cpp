@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "physics_test_util.h"
+#include "render/sphere.h"
+#include "show/room.h"
 
 namespace {
 
@@ -24,6 +26,7 @@ struct RunLog {
     int maxBounce = 0;
     float maxShadeYAfterKick = -10;
     float introSimSeconds = 0, finaleClothSimSeconds = 0;
+    float heavyLowest = 10, heavyHighest = -10;  // the hanging scene's heavy bauble, its last two seconds
 };
 
 // Mean x of the particles after the head.
@@ -79,6 +82,11 @@ RunLog runShow(uint32_t fps) {
             log.tablePinXRightAt800 = nthParticle(showBodies.tableRight.particles, 1)->position.x;
             log.tableMeanXLeftAt800 = meanX(showBodies.tableLeft.particles);
             log.tableMeanXRightAt800 = meanX(showBodies.tableRight.particles);
+        }
+        if (e >= kSingle1From - 2000 && e < kSingle1From) {
+            const float y = nthParticle(showBodies.hangingBaubles.particles, 4)->position.y;
+            log.heavyLowest = std::min(log.heavyLowest, y);
+            log.heavyHighest = std::max(log.heavyHighest, y);
         }
         log.maxBounce = std::max(log.maxBounce, int(physics.bounceCount));
         if (physics.bounceCount > 0) log.maxShadeYAfterKick = std::max(log.maxShadeYAfterKick, shade->position.y);
@@ -160,6 +168,10 @@ TEST_P(WholeShow, EveryBodyStaysSaneAndPlaysItsScript) {
         EXPECT_LT(length(bob->position - Vec3(0, 0.6f, 0)), 1.0f) << "bauble " << b + 1;
         EXPECT_LT(bob->position.y, 0.6f) << "bauble " << b + 1;
     }
+    // The heavy one has come to rest on the floor by the end of its scene,
+    // its drawn surface touching it.
+    EXPECT_NEAR(log.heavyLowest - 0.13f, kRoomMin.y, 0.005f);
+    EXPECT_NEAR(log.heavyHighest - 0.13f, kRoomMin.y, 0.005f);
     auto driven = particleVector(showBodies.drivenBaubles.particles);
     for (int b = 0; b < 9; ++b)
         EXPECT_LT(length(driven[2 + 2 * b]->position - driven[1 + 2 * b]->position), 1.0f) << "driven " << b + 1;
@@ -217,4 +229,20 @@ TEST_F(PhysicsTest, SameShowTwiceGivesTheSameBits) {
     ASSERT_EQ(first.size(), second.size());
     EXPECT_EQ(0, std::memcmp(first.data(), second.data(), first.size() * sizeof(float)));
     EXPECT_EQ(showRandom.state, randomAfter);
+}
+
+// Every bauble that knocks the others does so at the size it is drawn: the
+// sum of two drawn radii is where their contact begins.
+TEST(BaubleColliders, CollideAtTheSizeTheyAreDrawn) {
+    buildShowBodies();
+    buildShowSpheres(0);
+    for (const SoftBody* body : {&showBodies.hangingBaubles, &showBodies.drivenBaubles}) {
+        int k = 0;
+        for (const Collider* c = body->colliders; c && k < kSphereArray; c = c->next) {
+            if (!(c->flags & CF_ACTIVE)) continue;
+            EXPECT_FLOAT_EQ(c->radius, spheres.detailed[k].radius) << "bauble " << k;
+            ++k;
+        }
+        EXPECT_EQ(k, kSphereArray);
+    }
 }

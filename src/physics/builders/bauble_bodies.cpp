@@ -44,10 +44,11 @@ SoftBody buildHangingBaubles() {
     const Vec3 top(0.0f, 0.6f, 0.0f);
     const Vec3 still;
     // The heavy second bauble hangs on strings of length 0 at its own bob:
-    // it flies free from its start and bounces about the room.
+    // it flies free from its start and bounces about the room. It collides
+    // at the size it is drawn, as the standing ball of the driven scene does.
     const Bauble baubles[9] = {
         {5.8f, PF_FIXED, top, PF_DYNAMIC, Vec3(0.2f, -0.1f, 0.0f), still, 0.05f, true, Ends::PinBob, -1},
-        {20.0f, PF_FIXED, Vec3(0.4f, 0.2f, 0.0f), PF_DYNAMIC, Vec3(0.6f, 0.3f, 0.0f), Vec3(-2.5f, 0.0f, 0.0f), 0.065f,
+        {20.0f, PF_FIXED, Vec3(0.4f, 0.2f, 0.0f), PF_DYNAMIC, Vec3(0.6f, 0.3f, 0.0f), Vec3(-2.5f, 0.0f, 0.0f), 0.13f,
          true, Ends::BobBob, -1},
         {5.2f, PF_FIXED, top, PF_DYNAMIC, Vec3(-0.1f, -0.2f, 0.0f), still, 0.05f, true, Ends::PinBob, -1},
         {5.2f, PF_FIXED, top, PF_DYNAMIC, Vec3(0.0f, -0.2f, -0.1f), still, 0.05f, true, Ends::PinBob, -1},
