@@ -62,6 +62,9 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
 
 }  // namespace
 
+// Defined below parseOptions, where it is called.
+bool checkOutputValues(const Options& o, std::string& error);
+
 const char* usageText() {
     return "usage: baubles [--window [WxH]] [--start SECONDS] [--render WxH] [--mode-switch]\n"
            "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH]\n"
@@ -234,6 +237,35 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         // The encoder's 4:2:0 pictures need even sides.
         if (o.width % 2 != 0 || o.height % 2 != 0) {
             error = "a recording's --size needs even sides";
+            return false;
+        }
+    }
+    return checkOutputValues(o, error);
+}
+
+namespace {
+
+// An output named like an option (--record --help, --shots -) is most likely
+// one: refused, with the way to mean such a name.
+bool checkNotAnOption(const char* option, const std::string& name, std::string& error) {
+    if (name.empty() || name[0] != '-') return true;
+    error = std::string(option) + " " + name + ": a name beginning with '-' looks like an option; write ./" + name +
+            " to mean a file of that name";
+    return false;
+}
+
+}  // namespace
+
+// The values of outputs that would be refused only late, checked now: names
+// that look like options, and a recording's size beyond what H.264 takes.
+bool checkOutputValues(const Options& o, std::string& error) {
+    if (o.mode == Options::Mode::Shots && !checkNotAnOption("--shots", o.shotsDir, error)) return false;
+    if (o.mode == Options::Mode::Record) {
+        if (!checkNotAnOption("--record", o.recordFile, error)) return false;
+        if (o.width > kMaxVideoWidth || o.height > kMaxVideoHeight) {
+            error = "a recording's --size is at most " + std::to_string(kMaxVideoWidth) + "x" +
+                    std::to_string(kMaxVideoHeight) + " (H.264's largest level): " + std::to_string(o.width) + "x" +
+                    std::to_string(o.height);
             return false;
         }
     }
