@@ -60,8 +60,6 @@ void playMusic() {
 void seekMusic(double seconds) {
     if (!audio.music) return;
     seconds = seconds < 0 ? 0 : seconds + kSeekLead;
-    // The decoder's notes on a track whose index is off (a seek is fuzzy then).
-    const LibraryChatter quiet("MP3 decoder");
     if (Mix_PlayingMusic()) {
         audio.startAt = -1;
         Mix_SetMusicPosition(seconds);
