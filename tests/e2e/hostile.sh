@@ -198,7 +198,8 @@ stop() {
   done
   rm -rf "$dir" && mkdir -p "$dir"
   sleep 0.1
-  if [ -n "$child" ] && kill -0 $child 2>/dev/null; then
+  # Killed with the program, it may wait a moment as a zombie for its new parent.
+  if [ -n "$child" ] && kill -0 $child 2>/dev/null && [ "$(ps -o stat= -p "$child" | cut -c1)" != Z ]; then
     fail "signals: $name: ffmpeg still runs"
     kill -KILL $child
   fi
