@@ -405,7 +405,6 @@ void recordFrame(uint32_t) {
 int runRecord(const Options& o) {
     const int fps = defaultFps(o);
     const unsigned total = recordFrameCount(o);
-    if (!startRecording(o, drawableWidth(), drawableHeight())) return 1;
 
     // The kept frames: every step-th show frame in [from, to); the ones
     // between are advanced unseen.
@@ -555,6 +554,11 @@ int main(int argc, char** argv) {
 
     const bool live = o.mode == Options::Mode::Show;
     if (!openPlatform(o, live)) return 1;
+    // Sizes, memory, then the outputs' places and the encoder: still before the load.
+    if (const int refused = readyToLoad(o)) {
+        platformShutdown();
+        return refused;
+    }
     // One clock in every mode: 120 show frames a second, fixed-step. The
     // live show paces them against the wall clock.
     useFixedClock(kShowRate, live ? platformTicks() : 0);
@@ -584,5 +588,5 @@ int main(int argc, char** argv) {
             break;
     }
     platformShutdown();
-    return stopSignalled() ? stopExitCode() : code;
+    return stopSignalled() ? stoppedExitCode(o) : code;
 }

@@ -32,7 +32,11 @@ void initMusic() {
     music = MusicState();
     music.startsWithFirstPicture = deferred;
     music.deviceOpen = host.openAudio();
-    if (!music.deviceOpen) host.messageBox("Error", "Inicjacja diwajsu");
+    if (!music.deviceOpen) {
+        // The box keeps the show's own words; the line says it in English.
+        std::fputs("baubles: no audio device: the show plays silent\n", stderr);
+        host.messageBox("Error", "Inicjacja diwajsu");
+    }
 
     const std::string path = assetPath(musicPath);
     std::string reason;

@@ -258,6 +258,31 @@ bool checkRecording(const Options& o, std::string& error) {
     return false;
 }
 
+// An output named like an option (--record --help, --shots -) is most likely
+// one: refused, with the way to mean such a name.
+bool checkNotAnOption(const char* option, const std::string& name, std::string& error) {
+    if (name.empty() || name[0] != '-') return true;
+    error = std::string(option) + " " + name + ": a name beginning with '-' looks like an option; write ./" + name +
+            " to mean a file of that name";
+    return false;
+}
+
+// The values of outputs that would be refused only late, checked now: names
+// that look like options, and a recording's size beyond what H.264 takes.
+bool checkOutputValues(const Options& o, std::string& error) {
+    if (o.mode == Options::Mode::Shots && !checkNotAnOption("--shots", o.shotsDir, error)) return false;
+    if (o.mode == Options::Mode::Record) {
+        if (!checkNotAnOption("--record", o.recordFile, error)) return false;
+        if (o.width > kMaxVideoWidth || o.height > kMaxVideoHeight) {
+            error = "a recording's --size is at most " + std::to_string(kMaxVideoWidth) + "x" +
+                    std::to_string(kMaxVideoHeight) + " (H.264's largest level): " + std::to_string(o.width) + "x" +
+                    std::to_string(o.height);
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 bool parseOptions(int argc, const char* const* argv, Options& o, std::string& error) {
@@ -283,5 +308,6 @@ bool parseOptions(int argc, const char* const* argv, Options& o, std::string& er
         }
     }
     if (!checkTogether(o, p.given, error)) return false;
-    return o.mode != Options::Mode::Record || checkRecording(o, error);
+    if (o.mode == Options::Mode::Record && !checkRecording(o, error)) return false;
+    return checkOutputValues(o, error);
 }

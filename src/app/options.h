@@ -21,6 +21,9 @@ struct Options {
     bool modeSwitch = false;                  // --mode-switch: change the display to 640x480
 };
 
+// The largest video --record makes: H.264's largest level (6.2) at 8K.
+constexpr int kMaxVideoWidth = 8192, kMaxVideoHeight = 4320;
+
 // Parses argv; false with a short reason on a bad or missing value.
 bool parseOptions(int argc, const char* const* argv, Options& options, std::string& error);
 // The usage text printed by --help and after a bad option.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "show/host.h"
+#include "show/schedule.h"
 #include "app/music.h"
 #include "image/png_writer.h"
 #include "platform/files.h"
@@ -16,10 +17,16 @@
 namespace {
 
 // The encoder must take a frame within this long, and finish within
-// kFinishSeconds after the last one; past that it is taken as hung. (A stop
-// signal ends the wait at any time.)
+// finishSeconds after the last one (10 s and a tenth of the clip); past
+// that it is taken as hung. A line says it is waited for after
+// kFinishNoticeSeconds. (A stop signal ends the wait at any time.)
 constexpr double kStallSeconds = 60.0;
-constexpr double kFinishSeconds = 600.0;
+constexpr double kFinishNoticeSeconds = 2.0;
+double finishSeconds(const Options& o) { return 10.0 + 0.1 * (o.toSeconds - o.fromSeconds); }
+
+// The longest screenshot name: "shot-<the show's last millisecond>.png".
+constexpr size_t decimalDigits(uint32_t v) { return v < 10 ? 1 : 1 + decimalDigits(v / 10); }
+constexpr size_t kLongestShotName = sizeof "shot-.png" - 1 + decimalDigits(kShowLengthMs);
 
 struct OutputsState {
     // Recording
@@ -98,21 +105,35 @@ int stopExitCode() {
 
 bool stopSignalled() { return platformStopSignal() != 0; }
 
+int stoppedExitCode(const Options& o) {
+    // The live show and the recording have said where and what they stopped.
+    if (o.mode == Options::Mode::Shots || o.mode == Options::Mode::Bench)
+        std::fprintf(stderr, "baubles: stopped by %s\n", platformSignalName(platformStopSignal()));
+    return stopExitCode();
+}
+
 int prepareOutputs(const Options& o) {
     platformOpenStandardStreams();
     std::string reason;
+    // Nothing is made here: a refusal, here or before the load, leaves no trace.
     if (o.mode == Options::Mode::Shots) {
-        // A missing folder is made, parents and all; then it is checked like any.
-        if (!platformMakeFolders(o.shotsDir, reason) || !platformCheckOutputFolder(o.shotsDir, reason)) {
+        // A missing folder is made before the load, parents and all: here it
+        // is only proved that it can be.
+        if (!platformCheckFoldersCanBeMade(o.shotsDir, kLongestShotName, reason)) {
             cannotWrite(o.shotsDir, reason);
             return 2;
         }
-        for (uint32_t ms : o.shotTimes) {
-            const std::string path = o.shotsDir + "/shot-" + std::to_string(ms) + ".png";
-            if (!platformCheckOutputFile(path, reason)) {
-                cannotWrite(path, reason);
-                return 2;
+        if (platformCheckOutputFolder(o.shotsDir, reason)) {
+            for (uint32_t ms : o.shotTimes) {
+                const std::string path = o.shotsDir + "/shot-" + std::to_string(ms) + ".png";
+                if (!platformCheckOutputFile(path, reason)) {
+                    cannotWrite(path, reason);
+                    return 2;
+                }
             }
+        } else if (platformFolderExists(o.shotsDir)) {
+            cannotWrite(o.shotsDir, reason);
+            return 2;
         }
     }
     if (o.mode == Options::Mode::Record) {
@@ -125,6 +146,49 @@ int prepareOutputs(const Options& o) {
             std::fprintf(stderr, "baubles: recording needs ffmpeg, which is not installed\n");
             return 1;
         }
+    }
+    return 0;
+}
+
+namespace {
+
+// What the load and the frames take beyond what is taken once the context
+// exists, from the sizes drawn at: the driver's code and threads, the show's
+// own data, and per pixel the picture, its depth, the window's buffers, the
+// read-back and the encoded screenshot.
+constexpr uint64_t kLoadAddressBytes = 424ull << 20;
+constexpr uint64_t kLoadResidentBytes = 200ull << 20;
+constexpr uint64_t kBytesPerPixel = 24;
+
+uint64_t pixelBytes(int renderWidth, int renderHeight, int width, int height) {
+    return kBytesPerPixel * (static_cast<uint64_t>(renderWidth) * static_cast<uint64_t>(renderHeight) +
+                             static_cast<uint64_t>(width) * static_cast<uint64_t>(height));
+}
+
+}  // namespace
+
+int readyToLoad(const Options& o) {
+    std::string reason;
+    if (!platformCheckSizes(reason)) {
+        std::fprintf(stderr, "baubles: %s\n", reason.c_str());
+        return 2;
+    }
+    int width = 0, height = 0, renderWidth = 0, renderHeight = 0;
+    host.outputSize(&width, &height);
+    host.screenSize(&renderWidth, &renderHeight);
+    const uint64_t pixels = pixelBytes(renderWidth, renderHeight, width, height);
+    if (!platformCheckMemory(kLoadAddressBytes + pixels, kLoadResidentBytes + pixels, reason)) {
+        std::fprintf(stderr, "baubles: out of memory: %s\n", reason.c_str());
+        return 1;
+    }
+    // Every check has passed: now the outputs' places are made.
+    if (o.mode == Options::Mode::Shots) {
+        if (!platformMakeFolders(o.shotsDir, reason) || !platformCheckOutputFolder(o.shotsDir, reason)) {
+            cannotWrite(o.shotsDir, reason);
+            return 2;
+        }
+    }
+    if (o.mode == Options::Mode::Record) {
         outputs.video = platformCreateOutput(o.recordFile, reason);
         if (!outputs.video) {
             cannotWrite(o.recordFile, reason);
@@ -132,6 +196,8 @@ int prepareOutputs(const Options& o) {
         }
         std::atexit(discardAtExit);
         probeTrack();
+        // Started now, so that an encoder that cannot run says so before the load.
+        if (!startRecording(o, width, height)) return 1;
     }
     return 0;
 }
@@ -223,7 +289,9 @@ bool recordWrite(const uint8_t* bytes, size_t size) {
 int finishRecording(const Options& o, unsigned framesWritten, bool interrupted) {
     const bool abandon = interrupted || stopSignalled() || outputs.lastWrite == PipeWrite::Stalled ||
                          outputs.lastWrite == PipeWrite::Stopped;
-    const ChildEnd end = platformClosePipe(outputs.pipe, abandon, kFinishSeconds);
+    const ChildEnd end = platformClosePipe(outputs.pipe, abandon, finishSeconds(o), kFinishNoticeSeconds, [] {
+        std::fprintf(stderr, "baubles: waiting for ffmpeg to finish...\n");
+    });
     outputs.pipe = nullptr;
     const std::string& file = o.recordFile;
     std::string why;
@@ -236,10 +304,12 @@ int finishRecording(const Options& o, unsigned framesWritten, bool interrupted) 
         std::snprintf(text, sizeof text, "ffmpeg took no frame for %.0f s and was ended", kStallSeconds);
         why = text;
     } else if (end.timedOut) {
-        std::snprintf(text, sizeof text, "ffmpeg did not finish within %.0f s and was ended", kFinishSeconds);
+        std::snprintf(text, sizeof text, "ffmpeg did not finish within %.0f s of the last frame and was ended",
+                      finishSeconds(o));
         why = text;
     } else if (!end.exited && end.signal) {
         why = std::string("ffmpeg was ended by ") + platformSignalName(end.signal);
+        if (const char* meaning = platformSignalMeaning(end.signal)) why += std::string(": ") + meaning;
     } else if (!end.exited) {
         why = "ffmpeg could not be waited for";
     } else if (end.code != 0) {

@@ -27,6 +27,8 @@ AudioState audio;
 
 bool openAudio() {
     if (audio.open) return true;
+    // The audio back-ends (ALSA, PulseAudio, PipeWire) tell of every device they miss.
+    const LibraryChatter quiet("audio");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     Mix_Init(MIX_INIT_MP3);
     if (Mix_OpenAudio(static_cast<int>(kMixRate), MIX_DEFAULT_FORMAT, 2, kMixChunk) != 0) {
@@ -41,6 +43,8 @@ bool loadMusic(const uint8_t* bytes, size_t size) {
     if (!audio.open || !bytes || size == 0 || size > 0x7fffffff) return false;
     if (audio.music) Mix_FreeMusic(audio.music);
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
+    // The MP3 decoder tells of every header it misses in a spoiled track.
+    const LibraryChatter quiet("MP3 decoder");
     audio.music = rw ? Mix_LoadMUSType_RW(rw, MUS_MP3, 1) : nullptr;
     return audio.music != nullptr;
 }
@@ -121,7 +125,11 @@ bool platformProbeTrack(const uint8_t* bytes, size_t size) {
         if (!openAudio()) return true;
     }
     SDL_RWops* rw = SDL_RWFromConstMem(bytes, static_cast<int>(size));
-    Mix_Music* probe = rw ? Mix_LoadMUSType_RW(rw, MUS_MP3, 1) : nullptr;
+    Mix_Music* probe = nullptr;
+    {
+        const LibraryChatter quiet("MP3 decoder");
+        probe = rw ? Mix_LoadMUSType_RW(rw, MUS_MP3, 1) : nullptr;
+    }
     if (probe) Mix_FreeMusic(probe);
     if (!wasOpen) closeAudio();
     return probe != nullptr;

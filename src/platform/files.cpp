@@ -4,7 +4,12 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <linux/capability.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/random.h>
+#include <sys/syscall.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -39,7 +44,11 @@ std::string kindOf(mode_t mode) {
 
 std::string megabytes(size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
-std::string errnoText(int err) { return std::strerror(err); }
+std::string errnoText(int err) {
+    // SIGXFSZ is ignored (platform/signals.h): a write past ulimit -f fails.
+    if (err == EFBIG) return "the file size limit was reached";
+    return std::strerror(err);
+}
 
 // The folder and the last component of a path; an empty name when the path
 // ends in a slash.
@@ -224,16 +233,72 @@ bool platformMakeFolders(const std::string& dir, std::string& reason) {
         reason = "no folder name given";
         return false;
     }
+    // What this call made, taken away again if a later part fails.
+    std::vector<std::string> made;
     for (size_t end = dir.find('/', 1);; end = dir.find('/', end + 1)) {
         const std::string part = dir.substr(0, end);
-        if (!part.empty() && mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+        if (!part.empty() && mkdir(part.c_str(), 0777) == 0) {
+            made.push_back(part);
+        } else if (!part.empty() && errno != EEXIST) {
             reason = errnoText(errno);
+            for (auto it = made.rbegin(); it != made.rend(); ++it) rmdir(it->c_str());
             return false;
         }
         if (end == std::string::npos) break;
     }
     return true;
 }
+
+bool platformCheckFoldersCanBeMade(const std::string& dir, size_t longestName, std::string& reason) {
+    if (dir.empty()) {
+        reason = "no folder name given";
+        return false;
+    }
+    // The longest private name made inside: ".NAME.XXXXXXXX".
+    if (dir.size() + 1 + longestName + 10 >= PATH_MAX) {
+        reason = "is too long: a path has at most " + std::to_string(PATH_MAX - 1) + " bytes";
+        return false;
+    }
+    std::string existing = dir[0] == '/' ? "/" : ".";
+    bool missing = false;
+    for (size_t start = 0; start <= dir.size();) {
+        size_t end = dir.find('/', start);
+        if (end == std::string::npos) end = dir.size();
+        const std::string name = dir.substr(start, end - start);
+        start = end + 1;
+        if (name.empty()) continue;
+        if (name.size() > NAME_MAX) {
+            reason = "has a part longer than " + std::to_string(NAME_MAX) + " bytes: " + name.substr(0, 40) + "...";
+            return false;
+        }
+        if (missing) continue;
+        const std::string part = dir.substr(0, end);
+        struct stat st;
+        if (stat(part.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                reason = part + " is " + kindOf(st.st_mode) + ", not a folder";
+                return false;
+            }
+            existing = part;
+        } else if (errno == ENOENT) {
+            missing = true;
+        } else {
+            reason = part + ": " + errnoText(errno);
+            return false;
+        }
+    }
+    if (!missing) return true;
+    // The deepest folder that is there must take new entries: only creating
+    // one tells for sure, and the probe goes again at once.
+    std::string why;
+    if (!platformCheckOutputFolder(existing, why)) {
+        reason = "cannot be made in " + existing + ": " + why;
+        return false;
+    }
+    return true;
+}
+
+bool platformFolderExists(const std::string& dir) { return isFolder(dir); }
 
 bool platformCheckOutputFolder(const std::string& dir, std::string& reason) {
     if (dir.empty()) {
@@ -256,6 +321,54 @@ bool platformCheckOutputFolder(const std::string& dir, std::string& reason) {
     return true;
 }
 
+namespace {
+
+// Whether the process may remove or replace other users' files regardless
+// of a sticky folder (CAP_FOWNER, as root has).
+bool ownsAnyFile() {
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (syscall(SYS_capget, &header, data) != 0) return geteuid() == 0;
+    return (data[CAP_FOWNER / 32].effective & (1u << (CAP_FOWNER % 32))) != 0;
+}
+
+// Whether renaming a file of ours onto path, an existing regular file in
+// dir, would be allowed, as the kernel decides it for a rename: the folder
+// taking new entries is proved by creating one; beyond that, a sticky
+// folder (/tmp) lets only the file's owner, the folder's owner or a process
+// with CAP_FOWNER replace a file, an immutable or append-only file is
+// replaced by no one, and a file mounted over is busy.
+bool replaceable(const std::string& path, const struct stat& file, const std::string& dir, std::string& reason) {
+    struct stat folder;
+    if (stat(dir.c_str(), &folder) != 0) {
+        reason = errnoText(errno);
+        return false;
+    }
+    const uid_t me = geteuid();
+    if ((folder.st_mode & S_ISVTX) && file.st_uid != me && folder.st_uid != me && !ownsAnyFile()) {
+        reason = "belongs to another user in a folder where only a file's owner may replace it (the sticky bit, as in /tmp)";
+        return false;
+    }
+    if (file.st_dev != folder.st_dev) {
+        reason = "has a file system mounted on it";
+        return false;
+    }
+    const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd >= 0) {
+        int flags = 0;
+        const bool known = ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+        close(fd);
+        if (known && (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL))) {
+            reason = std::string("is ") + (flags & FS_IMMUTABLE_FL ? "immutable" : "append-only") +
+                     " (chattr): no one may replace it";
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 bool platformCheckOutputFile(const std::string& path, std::string& reason) {
     if (path.empty()) {
         reason = "no file name given";
@@ -268,6 +381,7 @@ bool platformCheckOutputFile(const std::string& path, std::string& reason) {
         return false;
     }
     struct stat st;
+    bool exists = false;
     if (lstat(path.c_str(), &st) == 0) {
         if (S_ISLNK(st.st_mode)) {
             reason = "is a symbolic link; only a regular file is replaced";
@@ -277,11 +391,13 @@ bool platformCheckOutputFile(const std::string& path, std::string& reason) {
             reason = "is " + kindOf(st.st_mode) + "; only a regular file is replaced";
             return false;
         }
+        exists = true;
     } else if (errno != ENOENT) {
         reason = errnoText(errno);
         return false;
     }
-    return platformCheckOutputFolder(dir, reason);
+    if (!platformCheckOutputFolder(dir, reason)) return false;
+    return !exists || replaceable(path, st, dir, reason);
 }
 
 PlatformOutput* platformCreateOutput(const std::string& finalPath, std::string& reason) {

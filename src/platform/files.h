@@ -40,12 +40,21 @@ bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, 
 void platformCloseFile(int fd);
 
 // Whether path can be a final output name: not empty, not naming a folder,
-// nothing but a regular file there now, and a folder we can create files in.
+// nothing but a regular file there now, a folder we can create files in, and
+// what is there one the rename may replace (not another user's in a sticky
+// folder, not immutable).
 bool platformCheckOutputFile(const std::string& path, std::string& reason);
+// Whether dir is there and a folder (following links).
+bool platformFolderExists(const std::string& dir);
 // Whether dir is a folder we can create files in.
 bool platformCheckOutputFolder(const std::string& dir, std::string& reason);
+// Whether platformMakeFolders could make dir, without making anything: the
+// path within the system's limits with files of up to longestName bytes in
+// it, each part there a folder, and the deepest one there taking new
+// entries. True at once when dir is there.
+bool platformCheckFoldersCanBeMade(const std::string& dir, size_t longestName, std::string& reason);
 // Makes dir and any missing parents (as mkdir -p); false with a reason when
-// a part is not a folder or cannot be made.
+// a part is not a folder or cannot be made, and then what it made is gone.
 bool platformMakeFolders(const std::string& dir, std::string& reason);
 
 // One output on its way to its final name.

@@ -50,8 +50,22 @@ void platformShowLoaded();
 // Starts SDL's video and events and installs the host table. False, with a
 // reason, when there is no display to open.
 bool platformInit(const PlatformConfig& config, std::string& error);
-// Creates the window (hidden) titled "Hello" and its GL context, current.
+// Creates the window (hidden) titled "Hello" and its GL context, current;
+// a live show's size far beyond the displays is noted for platformCheckSizes
+// instead, and nothing is opened.
 bool platformOpenWindow(std::string& error);
+// Whether the window's size and the render size can be drawn and shown:
+// within the GL limits of the context (GL_MAX_VIEWPORT_DIMS,
+// GL_MAX_RENDERBUFFER_SIZE) and, for the live show, at most twice the
+// largest display's sides. False with the size and the limit named. Asked
+// once platformOpenWindow has returned, before the load; a window beyond the
+// displays was not opened at all then.
+bool platformCheckSizes(std::string& reason);
+// Whether bytes more memory can be had now: within the memory limits
+// (ulimit -v, ulimit -d), tried by mapping them for a moment, and
+// residentBytes of them within what the machine has available. False with
+// the numbers.
+bool platformCheckMemory(uint64_t bytes, uint64_t residentBytes, std::string& reason);
 // Shows the window once the start-up load is done, and hides the cursor.
 void platformShowWindow();
 
@@ -108,7 +122,8 @@ bool platformProbeTrack(const uint8_t* bytes, size_t size);
 struct PlatformPipe;
 // Starts program (a full path) with args (args[0] its name), its standard
 // input on a pipe and passFds as its descriptors 3, 4, ...; null with a
-// reason on failure. The child is killed if the show ends on a signal.
+// reason on failure, the program's start included (it could not be run, or
+// no descriptors were left for it). The child is killed if the show ends on a signal.
 PlatformPipe* platformOpenPipe(const std::string& program, const std::vector<std::string>& args,
                                const std::vector<int>& passFds, std::string& reason);
 enum class PipeWrite {
@@ -128,8 +143,10 @@ struct ChildEnd {
     bool timedOut = false; // it did not finish within the wait
 };
 // Closes the pipe and waits for the child. It is killed at once when
-// abandon is set, or when a stop signal comes or waitSeconds pass.
-ChildEnd platformClosePipe(PlatformPipe* pipe, bool abandon, double waitSeconds);
+// abandon is set, or when a stop signal comes or waitSeconds pass; notice,
+// if given, is called once when it is still running after noticeSeconds.
+ChildEnd platformClosePipe(PlatformPipe* pipe, bool abandon, double waitSeconds, double noticeSeconds = 0,
+                           void (*notice)() = nullptr);
 // The name by which the child opens its descriptor childFd (Linux's
 // /proc/self/fd/N), or empty where there is none.
 std::string platformDescriptorPath(int childFd);

@@ -22,6 +22,7 @@ struct PlatformState {
     bool followDrawable = false;  // the render size tracks the window's 4:3 area
     int barFrames = 0;            // presents still to paint the bars (both buffers)
     std::string assetDir;         // prefix of asset reads; empty: the working directory
+    std::string sizeRefusal;      // why the window was not opened at the size asked
     bool quit = false;
     int exitCode = 0;
     double cursorShownAt = -1;    // when the mouse last moved; < 0 while hidden
@@ -31,3 +32,19 @@ extern PlatformState platform;
 void installViewHost();
 void installAudioHost();
 void shutdownAudio();
+
+// While one lives, what libraries write to standard error is held back: shown
+// afterwards, prefixed with source, only when BAUBLES_DEBUG is set
+// (chatter.cpp). For calls on the main thread that are known to talk.
+class LibraryChatter {
+public:
+    explicit LibraryChatter(const char* source);
+    ~LibraryChatter();
+    LibraryChatter(const LibraryChatter&) = delete;
+    LibraryChatter& operator=(const LibraryChatter&) = delete;
+
+private:
+    const char* source_;
+    int saved_ = -1;  // standard error, while descriptor 2 is the file
+    int file_ = -1;   // the chatter, in memory
+};

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -44,6 +45,39 @@ void drawableSize(int* w, int* h) {
 }
 
 bool makeFrame(int w, int h);
+
+// Whether the window and the render size asked for are at most twice the
+// largest display's sides: past that nothing more of them can be seen.
+bool withinDisplays(std::string& reason) {
+    int most_w = 0, most_h = 0;
+    for (int i = 0; i < SDL_GetNumVideoDisplays(); ++i) {
+        SDL_Rect r{};
+        if (SDL_GetDisplayBounds(i, &r) != 0) continue;
+        most_w = std::max(most_w, r.w);
+        most_h = std::max(most_h, r.h);
+    }
+    if (most_w <= 0 || most_h <= 0) return true;
+    auto size = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
+    const std::string limit = "at most " + size(2 * most_w, 2 * most_h) + ", twice the largest display (" +
+                              size(most_w, most_h) + ")";
+    const PlatformConfig& c = platform.config;
+    if (c.mode == VideoMode::Window && (c.width > 2 * most_w || c.height > 2 * most_h)) {
+        reason = "the window of " + size(c.width, c.height) + " is larger than can be shown: " + limit;
+        return false;
+    }
+    if (c.renderWidth > 2 * most_w || c.renderHeight > 2 * most_h) {
+        reason = "the render size " + size(c.renderWidth, c.renderHeight) + " is larger than can be shown: " + limit;
+        return false;
+    }
+    return true;
+}
+
+// A memory limit can keep the GL driver from loading at all: named then.
+std::string memoryLimitNote() {
+    struct rlimit as{};
+    if (getrlimit(RLIMIT_AS, &as) != 0 || as.rlim_cur == RLIM_INFINITY) return "";
+    return " (the memory limit, ulimit -v, is " + std::to_string(as.rlim_cur >> 20) + " MB)";
+}
 
 // The show draws into its own picture when there is one, else straight into
 // the window's 4:3 area.
@@ -331,7 +365,12 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
     // Stop signals are ours (platform/signals.h), not SDL's quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    bool up;
+    {
+        const LibraryChatter quiet("SDL video");
+        up = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) == 0;
+    }
+    if (!up) {
         error = SDL_GetError();
         return false;
     }
@@ -395,9 +434,14 @@ bool platformOpenWindow(std::string& error) {
         x = y = 0;
         flags |= SDL_WINDOW_BORDERLESS;
     }
+    // A window or picture far larger than any display is not made at all:
+    // it would only fill memory, and every frame, and a stop, would wait on it.
+    if (platform.config.mode != VideoMode::Offscreen && !withinDisplays(platform.sizeRefusal)) return true;
+    // The window and the context: where the GL loader and driver have their say.
+    const LibraryChatter quiet("GL driver");
     platform.window = SDL_CreateWindow("Hello", x, y, w, h, flags);
     if (!platform.window) {
-        error = SDL_GetError();
+        error = SDL_GetError() + memoryLimitNote();
         return false;
     }
     if (fullscreen && platform.config.modeSwitch) {
@@ -411,7 +455,7 @@ bool platformOpenWindow(std::string& error) {
         platform.context = SDL_GL_CreateContext(platform.window);
     }
     if (!platform.context) {
-        error = SDL_GetError();
+        error = SDL_GetError() + memoryLimitNote();
         SDL_DestroyWindow(platform.window);
         platform.window = nullptr;
         return false;
@@ -421,6 +465,37 @@ bool platformOpenWindow(std::string& error) {
         SDL_GL_SetSwapInterval(platform.config.vsync ? 1 : 0);
     chooseRenderSize();
     makeMainCurrent();
+    return true;
+}
+
+bool platformCheckSizes(std::string& reason) {
+    if (!platform.sizeRefusal.empty()) {
+        reason = platform.sizeRefusal;
+        return false;
+    }
+    if (!platform.context) return true;
+    GLint viewport[2] = {0, 0}, renderbuffer = 0;
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    auto size = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
+    int w = 0, h = 0;
+    drawableSize(&w, &h);
+    const char* what = platform.config.mode == VideoMode::Offscreen ? "the picture" : "the window";
+    if (viewport[0] > 0 && viewport[1] > 0 && (w > viewport[0] || h > viewport[1])) {
+        reason = std::string(what) + " of " + size(w, h) + " is larger than GL draws into here: at most " +
+                 size(viewport[0], viewport[1]) + " (GL_MAX_VIEWPORT_DIMS)";
+        return false;
+    }
+    if (platform.wantFrame) {
+        const int rw = platform.renderWidth, rh = platform.renderHeight;
+        const int most = std::min<int>(renderbuffer > 0 ? renderbuffer : INT32_MAX,
+                                       viewport[0] > 0 ? std::min(viewport[0], viewport[1]) : INT32_MAX);
+        if (rw > most || rh > most) {
+            reason = "the render size " + size(rw, rh) + " is larger than GL draws into here: at most " +
+                     size(most, most) + " (GL_MAX_RENDERBUFFER_SIZE)";
+            return false;
+        }
+    }
     return true;
 }
 

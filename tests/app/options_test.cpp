@@ -143,3 +143,24 @@ TEST(Options, RecordFrameCountMatchesTheKeptFrames) {
     ASSERT_TRUE(parse({"--record", "a.mp4", "--from", "2", "--to", "3", "--fps", "24"}, o, e));
     EXPECT_EQ(recordFrameCount(o), 24u);  // every 5th frame from 240 (2000 ms) to 355
 }
+
+TEST(Options, ValuesThatWouldFailLateAreRefusedNow) {
+    Options o;
+    std::string e;
+    // Names that look like options: refused with the way to mean them.
+    for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+             {"--record", "--help"}, {"--record", "-"}, {"--shots", "-x", "--at", "0"}}) {
+        e.clear();
+        EXPECT_FALSE(parse(args, o, e)) << args[1];
+        EXPECT_NE(e.find(std::string("./") + args[1]), std::string::npos) << e;
+    }
+    EXPECT_TRUE(parse({"--record", "./-"}, o, e)) << e;
+    // H.264's largest frame.
+    EXPECT_TRUE(parse({"--record", "a.mp4", "--size", "8192x4320"}, o, e)) << e;
+    for (const char* size : {"16384x16384", "8194x4320", "5760x4322"}) {
+        e.clear();
+        EXPECT_FALSE(parse({"--record", "a.mp4", "--size", size}, o, e)) << size;
+        EXPECT_NE(e.find("8192x4320"), std::string::npos) << e;
+    }
+    EXPECT_TRUE(parse({"--shots", "d", "--at", "0", "--size", "16384x12288"}, o, e)) << e;
+}

@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Hostile and careless use, grouped: bad usage, output paths and links, a full
 # disk, stop signals in every mode, FIFOs and oversized assets, odd
-# environments. Across all of them: no crash, no hang, no partial or private
-# file left, no target clobbered; bad usage exits 2 before the start-up load,
-# and every stop ends within half a second with 128 + the signal.
+# environments; then issue 22's round two: names that cannot be replaced,
+# every fatal signal and the file size limit, memory limits, an encoder that
+# never ends, huge windows, values that used to fail late, and messages.
+# Across all of them: no crash, no hang, no partial or private file left, no
+# target clobbered; bad usage exits 2 before the start-up load, and every
+# stop ends within half a second with 128 + the signal.
 set -uo pipefail
 exe=$1 data=$2
 out=$(mktemp -d)
@@ -195,7 +198,8 @@ stop() {
   done
   rm -rf "$dir" && mkdir -p "$dir"
   sleep 0.1
-  if [ -n "$child" ] && kill -0 $child 2>/dev/null; then
+  # Killed with the program, it may wait a moment as a zombie for its new parent.
+  if [ -n "$child" ] && kill -0 $child 2>/dev/null && [ "$(ps -o stat= -p "$child" | cut -c1)" != Z ]; then
     fail "signals: $name: ffmpeg still runs"
     kill -KILL $child
   fi
@@ -316,8 +320,229 @@ if [ -n "${DISPLAY:-}" ] && [ -n "$xvfb_pid" ]; then
 fi
 [ -z "$(leftovers "$out/a")" ] || fail "assets: private files left"
 
+# A program's stderr lines that are not its own (a library's), counted.
+library_lines() { grep -cvE '^(baubles: |Error: |\[[#.]+\] |$)' "$1"; }
+
+# ---- encoder grace: one that takes every frame and never ends (issue 22, 4) --
+# Started here in the background, looked at after the next groups: the wait
+# is 10 s and a tenth of the clip, and it costs no CPU meanwhile.
+grace_pid=""
+if have ffmpeg; then
+  mkdir -p "$out/g/bin"
+  printf '#!/bin/sh\ncat >/dev/null\nexec sleep 300\n' >"$out/g/bin/ffmpeg"
+  chmod +x "$out/g/bin/ffmpeg"
+  (
+    t0=$(now_ms)
+    PATH="$out/g/bin:$PATH" "$exe" --record "$out/g/v.mp4" --to 0.2 --size 160x120 >/dev/null 2>"$out/g.log"
+    echo "$? $(($(now_ms) - t0))" >"$out/g.end"
+  ) &
+  grace_pid=$!
+fi
+
+# ---- huge windows: refused before the load; the largest allowed stops fast (5)
+group "huge windows"
+if [ -n "${DISPLAY:-}" ] && [ -n "$xvfb_pid" ]; then
+  for args in "--window 16384x16384 --start 40" "--window 1281x480" "--render 16384x12288" "--window 640x961"; do
+    check
+    SDL_AUDIODRIVER=dummy timeout 20 "$exe" $args >/dev/null 2>"$out/h.log"
+    code=$?
+    [ "$code" = 2 ] && grep -q "larger than can be shown: at most 1280x960" "$out/h.log" ||
+      { fail "huge windows: '$args' gave exit $code"; cat "$out/h.log"; }
+  done
+  # The largest window the 640x480 display allows, stopped in the load and in play.
+  SDL_AUDIODRIVER=dummy stop "largest window, load" TERM 0.5 "$out/s" "$exe" --window 1280x960 --start 40
+  SDL_AUDIODRIVER=dummy stop "largest window, play" INT 4 "$out/s" "$exe" --window 1280x960 --start 40
+else
+  echo "hostile: huge windows: skipped, no Xvfb"
+fi
+
+# ---- messages: no audio device, and no library chatter (7) ------------------
+group "messages"
+if [ -n "${DISPLAY:-}" ] && [ -n "$xvfb_pid" ]; then
+  # No device: one English line, the show's own box (which waits for a
+  # click, so the show is stopped), and none of the back-ends' complaints.
+  check
+  SDL_AUDIODRIVER=nosuchdriver "${with_signals[@]}" "$exe" --window 320x240 >/dev/null 2>"$out/m.log" &
+  pid=$!
+  for _ in $(seq 50); do grep -q "Inicjacja" "$out/m.log" 2>/dev/null && break; sleep 0.1; done
+  kill -TERM $pid
+  wait $pid
+  grep -qx "baubles: no audio device: the show plays silent" "$out/m.log" && grep -qx "Error: Inicjacja diwajsu" "$out/m.log" ||
+    { fail "messages: no line for a missing audio device"; cat "$out/m.log"; }
+  # ALSA with no card is chatty: kept off, or with BAUBLES_DEBUG shown with its source.
+  for debug in "" 1; do
+    check
+    BAUBLES_DEBUG=$debug SDL_AUDIODRIVER=alsa "${with_signals[@]}" "$exe" --window 320x240 >/dev/null 2>"$out/m.log" &
+    pid=$!
+    sleep 1.5
+    kill -TERM $pid
+    wait $pid
+    n=$(library_lines "$out/m.log")
+    [ -n "$debug" ] || [ "$n" = 0 ] || { fail "messages: $n library lines with ALSA"; cat "$out/m.log"; }
+    [ -z "$debug" ] || [ "$n" = 0 ] || fail "messages: BAUBLES_DEBUG showed library lines without their source"
+  done
+fi
+# Normal offscreen runs and a spoiled track: the program's own lines only.
+mkdir -p "$out/m/muzyka" && cp -r "$data/Images" "$out/m/"
+printf 'not a track %.0s' $(seq 8000) >"$out/m/muzyka/I po co to.mp3"
+for run in "shots:." "record:." "record:$out/m" "bench:."; do
+  mode=${run%%:*} dir=${run#*:}
+  [ "$mode" = record ] && ! have ffmpeg && continue
+  check
+  case $mode in
+    shots) args=(--shots "$out/m/s" --at 0,80000 --size 160x120) ;;
+    record) args=(--record "$out/m/v.mp4" --to 0.3 --size 160x120) ;;
+    bench) args=(--bench) ;;
+  esac
+  if [ "$mode" = bench ]; then
+    "${with_signals[@]}" "$exe" "${args[@]}" >/dev/null 2>"$out/m.log" &
+    pid=$!
+    sleep 2
+    kill -TERM $pid
+    wait $pid
+  else
+    (cd "$dir" && "$exe" "${args[@]}" >/dev/null 2>"$out/m.log")
+  fi
+  n=$(library_lines "$out/m.log")
+  [ "$n" = 0 ] || { fail "messages: $n library lines in $mode (in $dir)"; cat "$out/m.log"; }
+done
+
 [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null
 unset DISPLAY
+
+# ---- replaceable: a name the rename may not take is refused first (issue 22, 1)
+group "replaceable"
+# Another user's file in a sticky folder (as /tmp): refused before the
+# platform opens (no EGL library: exit 2 means it came first, 1 that it
+# passed). Only root can make another user's file and become that user.
+if [ "$(id -u)" = 0 ] && setpriv --reuid=65534 --regid=65534 --clear-groups true 2>/dev/null &&
+  setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$exe"; then
+  chmod 755 "$out"
+  mkdir -p "$out/r/s" && chmod 1777 "$out/r" "$out/r/s"
+  echo precious >"$out/r/v.mp4"
+  echo precious >"$out/r/s/shot-0.png"
+  as_nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  # user:expected exit:command
+  for c in "nobody:2:--record $out/r/v.mp4" "nobody:2:--shots $out/r/s --at 0" "nobody:1:--record $out/r/new.mp4" \
+    "root:1:--record $out/r/v.mp4" "root:1:--shots $out/r/s --at 0"; do
+    who=${c%%:*} rest=${c#*:}
+    want=${rest%%:*} args=${rest#*:}
+    runner=()
+    [ "$who" = nobody ] && runner=("${as_nobody[@]}")
+    check
+    t0=$(now_ms)
+    SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so "${runner[@]}" "$exe" $args >/dev/null 2>"$out/r.log"
+    code=$?
+    [ "$code" = "$want" ] || { fail "replaceable: $who '$args' gave exit $code, not $want"; cat "$out/r.log"; }
+    [ "$want" = 1 ] || grep -q "belongs to another user in a folder where only a file's owner may replace it" "$out/r.log" ||
+      fail "replaceable: no reason given for $who '$args'"
+  done
+  [ "$(cat "$out/r/v.mp4")" = precious ] && [ "$(cat "$out/r/s/shot-0.png")" = precious ] || fail "replaceable: a file was changed"
+  [ -z "$(leftovers "$out/r")$(leftovers "$out/r/s")" ] && [ ! -e "$out/r/new.mp4" ] || fail "replaceable: files left: $(ls -A "$out/r")"
+  chmod 700 "$out"
+else
+  echo "hostile: replaceable: skipped, needs root and the user nobody"
+fi
+
+# ---- fatal signals: every one ends like a stop; SIGXFSZ is a failed write (2)
+group "fatal signals"
+for case in "record:USR1:1.5" "record:ALRM:1.5" "record:PROF:1.5" "shots:USR2:1.5" "shots:VTALRM:1.5" "load:USR1:0.3" "load:ALRM:0.3"; do
+  IFS=: read -r mode sig delay <<<"$case"
+  case $mode in
+    record) have ffmpeg || continue; args=(--record "$out/s/v.mp4" --to 100 --size 160x120) ;;
+    *) args=(--shots "$out/s" --at "$many" --size 160x120) ;;
+  esac
+  stop "$mode" "$sig" "$delay" "$out/s" "$exe" "${args[@]}"
+  grep -q "stopped by SIG$sig" "$out/stop.log" || fail "fatal signals: $mode: no line for SIG$sig"
+done
+# The file size limit (ulimit -f, in KB): a screenshot fails with a reason;
+# the encoder dies by SIGXFSZ, named. Nothing is left either way.
+check
+(ulimit -f 20; "$exe" --shots "$out/s" --at 0 --size 640x480 >/dev/null 2>"$out/f.log")
+code=$?
+[ "$code" = 1 ] && grep -q "cannot write $out/s/shot-0.png: the file size limit was reached" "$out/f.log" ||
+  { fail "fatal signals: a screenshot over ulimit -f gave exit $code"; cat "$out/f.log"; }
+if have ffmpeg; then
+  check
+  (ulimit -f 20; "$exe" --record "$out/s/v.mp4" --to 4 --size 320x240 >/dev/null 2>"$out/f.log")
+  code=$?
+  [ "$code" = 1 ] && grep -q "ffmpeg was ended by SIGXFSZ: the file size limit was reached; $out/s/v.mp4 was not written" "$out/f.log" ||
+    { fail "fatal signals: a recording over ulimit -f gave exit $code"; cat "$out/f.log"; }
+fi
+[ -z "$(ls -A "$out/s")" ] || fail "fatal signals: the file size limit left $(ls -A "$out/s")"
+
+# ---- memory limits: one line and exit 1 before the load, or a whole run (3) --
+group "memory"
+# From no GL driver at all, through the limits that used to crash, to one
+# that is enough for the whole show; the scenes that take the most are drawn.
+for kb in 150000 400000 550000 700000 1000000 1400000; do
+  for mode in shots record; do
+    [ "$mode" = record ] && { have ffmpeg && [ "$kb" -le 700000 ] || continue; }
+    check
+    case $mode in
+      shots) args=(--shots "$out/mem" --at 0,80000,170000,292000 --size 160x120) ;;
+      record) args=(--record "$out/mem/v.mp4" --to 1 --size 160x120) && mkdir -p "$out/mem" ;;
+    esac
+    (ulimit -v $kb; "$exe" "${args[@]}" >/dev/null 2>"$out/mem.log")
+    code=$?
+    if [ "$code" = 1 ]; then
+      [ "$(wc -l <"$out/mem.log")" = 1 ] && grep -qE "out of memory|ulimit -v" "$out/mem.log" ||
+        { fail "memory: $mode at ulimit -v $kb: exit 1 without one line on memory"; cat "$out/mem.log"; }
+    elif [ "$code" != 0 ]; then
+      fail "memory: $mode at ulimit -v $kb ended with $code"
+      cat "$out/mem.log"
+    fi
+    [ "$kb" != 1400000 ] || [ "$code" = 0 ] || fail "memory: 1.4 GB was not enough"
+    # A refused run leaves nothing: not even the screenshots' folder.
+    [ "$code" = 0 ] || [ -z "$(ls -A "$out/mem" 2>/dev/null)" ] && { [ "$mode" = record ] || [ "$code" = 0 ] || [ ! -e "$out/mem" ]; } ||
+      fail "memory: $mode at ulimit -v $kb left $(ls -A "$out/mem" 2>/dev/null)"
+    rm -rf "$out/mem"
+  done
+done
+
+# ---- late failures: values refused before the load, leaving nothing (6) -----
+group "late failures"
+mkdir -p "$out/l"
+long=$(printf 'abcdefghij%.0s' $(seq 25))  # 250 bytes: a name that fits
+deep="$out/l/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long/$long"
+for args in "--record $out/l/v.mp4 --size 16384x16384" "--record $out/l/v.mp4 --size 8194x4320" \
+  "--record $out/l/v.mp4 --size 5760x4322" "--record --help" "--record -" "--shots -x --at 0" \
+  "--shots $deep --at 0" "--shots $out/l/$long$long --at 0"; do
+  refused $args
+  grep -qE "8192x4320|write \./-|too long|longer than 255" "$out/u.log" || { fail "late failures: no limit or hint named for '${args:0:60}'"; cat "$out/u.log"; }
+done
+[ ! -e ./--help ] && [ ! -e ./- ] || fail "late failures: a file named like an option was written"
+# Folders are made only once everything passed: a start that fails leaves none.
+check
+SDL_VIDEO_EGL_DRIVER=/nonexistent/libEGL.so "$exe" --shots "$out/l/new/deeper" --at 0 >/dev/null 2>&1
+[ -z "$(ls -A "$out/l")" ] || fail "late failures: left $(ls -A "$out/l")"
+# A descriptor limit too low for the encoder: said as it is, before the load.
+if have ffmpeg; then
+  for n in 8 12; do
+    check
+    (ulimit -n $n; "$exe" --record "$out/l/v.mp4" --to 0.2 --size 160x120 >/dev/null 2>"$out/l.log")
+    code=$?
+    # Either it records, or it says why before the load (no progress bar yet).
+    [ "$code" = 0 ] || { [ "$code" = 1 ] && grep -q "Too many open files" "$out/l.log" && ! grep -q "frames" "$out/l.log"; } ||
+      { fail "late failures: ulimit -n $n: exit $code"; cat "$out/l.log"; }
+    [ "$code" = 0 ] || [ -z "$(ls -A "$out/l")" ] || fail "late failures: ulimit -n $n left $(ls -A "$out/l")"
+    rm -f "$out/l/v.mp4"
+  done
+fi
+
+# ---- encoder grace, its end -------------------------------------------------
+group "encoder grace"
+if [ -n "$grace_pid" ]; then
+  check
+  wait $grace_pid
+  read -r code took <"$out/g.end"
+  # The load and 12 frames, then 10 s and a tenth of 0.2 s of waiting.
+  [ "$code" = 1 ] && [ "$took" -ge 10000 ] && [ "$took" -le 14000 ] || fail "encoder grace: exit $code after $took ms"
+  grep -q "waiting for ffmpeg to finish" "$out/g.log" && grep -q "ffmpeg did not finish within 10 s of the last frame and was ended; $out/g/v.mp4 was not written" "$out/g.log" ||
+    { fail "encoder grace: no lines for the wait"; cat "$out/g.log"; }
+  [ ! -e "$out/g/v.mp4" ] && [ -z "$(leftovers "$out/g")" ] || fail "encoder grace: files left"
+  ! pgrep -f "sleep 300" -P 1 >/dev/null || fail "encoder grace: the encoder was left running"
+fi
 
 # ---- environment: display settings do not matter to offscreen modes ---------
 group "environment"

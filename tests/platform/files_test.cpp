@@ -6,6 +6,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -155,4 +157,48 @@ TEST(Outputs, UnusableNamesAreRefusedWithAReason) {
     }
     // The checks leave nothing behind.
     EXPECT_EQ(dir.names().size(), 3u);
+}
+
+TEST(Outputs, FoldersAreProvedBeforeAnyIsMadeAndAFailureTakesThemBack) {
+    TempDir dir;
+    writeFile(dir / "file", "x");
+    std::string reason;
+    // Makeable: nothing is made by the check.
+    EXPECT_TRUE(platformCheckFoldersCanBeMade(dir / "a/b/c", 15, reason)) << reason;
+    EXPECT_TRUE(platformCheckFoldersCanBeMade(dir.path, 15, reason)) << reason;
+    // Not makeable: a file on the way, a part over NAME_MAX, a path over PATH_MAX.
+    const std::string part(250, 'p');
+    std::string deep = dir.path;
+    while (deep.size() < 5000) deep += "/" + part;
+    for (const std::string& bad : {dir / "file/a", dir / (part + part), deep, std::string()}) {
+        reason.clear();
+        EXPECT_FALSE(platformCheckFoldersCanBeMade(bad, 15, reason)) << bad.substr(0, 80);
+        EXPECT_FALSE(reason.empty());
+    }
+    EXPECT_EQ(dir.names().size(), 1u) << "a check made something";
+    // A make that fails half-way takes back what it made.
+    EXPECT_FALSE(platformMakeFolders(dir / ("x/y/" + part + part), reason));
+    EXPECT_EQ(dir.names().size(), 1u) << "a failed make left folders";
+    EXPECT_TRUE(platformMakeFolders(dir / "x/y", reason)) << reason;
+}
+
+TEST(Outputs, AWriteOverTheFileSizeLimitSaysSo) {
+    TempDir dir;
+    std::string reason;
+    PlatformOutput* out = platformCreateOutput(dir / "big.png", reason);
+    ASSERT_NE(out, nullptr);
+    // SIGXFSZ ignored, as the program has it: the write fails with EFBIG.
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit old{}, small{4096, 4096};
+    getrlimit(RLIMIT_FSIZE, &old);
+    small.rlim_max = old.rlim_max;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const std::vector<char> bytes(8192, 'x');
+    const bool wrote = platformWriteOutput(out, bytes.data(), bytes.size(), reason);
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_FALSE(wrote);
+    EXPECT_EQ(reason, "the file size limit was reached");
+    platformDiscardOutput(out);
+    EXPECT_TRUE(dir.names().empty());
 }
