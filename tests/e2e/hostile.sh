@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Hostile and careless use, grouped: bad usage, output paths and links, a full
 # disk, stop signals in every mode, FIFOs and oversized assets, odd
-# environments; then issue 22's round two: names that cannot be replaced,
+# environments; then a second round: names that cannot be replaced,
 # every fatal signal and the file size limit, memory limits, an encoder that
 # never ends, huge windows, values that used to fail late, and messages.
 # Across all of them: no crash, no hang, no partial or private file left, no
@@ -323,7 +323,7 @@ fi
 # A program's stderr lines that are not its own (a library's), counted.
 library_lines() { grep -cvE '^(baubles: |Error: |\[[#.]+\] |$)' "$1"; }
 
-# ---- encoder grace: one that takes every frame and never ends (issue 22, 4) --
+# ---- encoder grace: one that takes every frame and never ends --
 # Started here in the background, looked at after the next groups: the wait
 # is 10 s and a tenth of the clip, and it costs no CPU meanwhile.
 grace_pid=""
@@ -410,7 +410,7 @@ done
 [ -n "$xvfb_pid" ] && kill $xvfb_pid 2>/dev/null
 unset DISPLAY
 
-# ---- replaceable: a name the rename may not take is refused first (issue 22, 1)
+# ---- replaceable: a name the rename may not take is refused first
 group "replaceable"
 # Another user's file in a sticky folder (as /tmp): refused before the
 # platform opens (no EGL library: exit 2 means it came first, 1 that it
