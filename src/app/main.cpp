@@ -25,6 +25,7 @@
 #include "image/texture.h"
 #include "platform/platform.h"
 #include "platform/signals.h"
+#include "render/shortcuts.h"
 
 namespace {
 
@@ -540,6 +541,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     entry.options = &o;
+    drawingChoices.betweenTicks = !o.ticks;
 
     // Outputs and stops are settled before anything is loaded or drawn.
     platformWatchStopSignals();

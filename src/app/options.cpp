@@ -63,10 +63,10 @@ bool parseTimes(const std::string& s, std::vector<uint32_t>& out) {
 }  // namespace
 
 const char* usageText() {
-    return "usage: baubles [--window [WxH]] [--start SECONDS] [--render WxH] [--mode-switch]\n"
-           "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH]\n"
-           "       baubles --record FILE [--fps N] [--from S] [--to S] [--size WxH]\n"
-           "       baubles --bench [--fps N]\n"
+    return "usage: baubles [--window [WxH]] [--start SECONDS] [--render WxH] [--mode-switch] [--ticks]\n"
+           "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH] [--ticks]\n"
+           "       baubles --record FILE [--fps N] [--from S] [--to S] [--size WxH] [--ticks]\n"
+           "       baubles --bench [--fps N] [--ticks]\n"
            "       baubles --help | --version\n";
 }
 
@@ -181,7 +181,7 @@ struct Parser {
         return Took::Done;
     }
 
-    // Times and frames: --start, --from, --to, --at, --fps, --size.
+    // Times and frames: --start, --from, --to, --at, --fps, --ticks, --size.
     Took frameOption(const std::string& a) {
         std::string v;
         if (a == "--start" || a == "--from" || a == "--to") {
@@ -209,6 +209,8 @@ struct Parser {
                 return Took::Failed;
             }
             o.fps = static_cast<int>(f);
+        } else if (a == "--ticks") {
+            o.ticks = true;
         } else if (a == "--size") {
             if (!value(v)) return Took::Failed;
             if (!parseSize(v, o.width, o.height)) {

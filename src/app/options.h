@@ -19,6 +19,7 @@ struct Options {
     double fromSeconds = 0, toSeconds = 300;  // --record range
     int renderWidth = 0, renderHeight = 0;    // --render WxH; 0: the platform's choice
     bool modeSwitch = false;                  // --mode-switch: change the display to 640x480
+    bool ticks = false;                       // --ticks: the bodies drawn as the physics ticks land
 };
 
 // The largest video --record makes: H.264's largest level (6.2) at 8K.

@@ -14,6 +14,7 @@
 #include "landscape/landscape.h"
 #include "physics/simulation.h"
 #include "offscreen/views.h"
+#include "render/between_ticks.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
 #include "render/shortcuts.h"
@@ -599,6 +600,7 @@ void drawPicture() {
         glDisable(GL_TEXTURE_2D);
 
     const uint32_t elapsed = elapsedMs();
+    const PlacesBetweenTicks between(sceneWindowAt(elapsed));
     drawCamera(elapsed);
 
     glState::matrixMode(GL_MODELVIEW);

@@ -240,27 +240,54 @@ void tickFinaleBody() {
     }
 }
 
+namespace {
+
+// Each tick starts by noting where its body stands, so the drawing can
+// show it between this tick and the next.
+void noteTickStart(const SoftBody& body) {
+    for (Particle* p = body.particles; p; p = p->next) p->tickStart = p->position;
+}
+
+}  // namespace
+
 void stepIntroCloth() {
-    if (gateTick(drivers.clockShared)) tickIntroCloth();
+    if (!gateTick(drivers.clockShared)) return;
+    noteTickStart(showBodies.introCloth.body);
+    tickIntroCloth();
 }
 void stepHangingBaubles() {
-    if (gateTick(drivers.clockShared)) tickHangingBaubles();
+    if (!gateTick(drivers.clockShared)) return;
+    noteTickStart(showBodies.hangingBaubles);
+    tickHangingBaubles();
 }
 void stepDrivenBaubles() {
-    if (gateTick(drivers.clockShared)) tickDrivenBaubles();
+    if (!gateTick(drivers.clockShared)) return;
+    noteTickStart(showBodies.drivenBaubles);
+    tickDrivenBaubles();
 }
 void stepSingle1() {
-    if (gateTick(drivers.clockShared)) tickSingle1();
+    if (!gateTick(drivers.clockShared)) return;
+    noteTickStart(showBodies.single1);
+    tickSingle1();
 }
 void stepSingle2() {
-    if (gateTick(drivers.clockShared)) tickSingle2();
+    if (!gateTick(drivers.clockShared)) return;
+    noteTickStart(showBodies.single2);
+    tickSingle2();
 }
 void stepTablecloth() {
-    if (gateTablecloth()) tickTablecloth();
+    if (!gateTablecloth()) return;
+    noteTickStart(showBodies.tableLeft);
+    noteTickStart(showBodies.tableRight);
+    tickTablecloth();
 }
 void stepFinaleCloth() {
-    if (gateTick(drivers.clockFinaleCloth)) tickFinaleCloth();
+    if (!gateTick(drivers.clockFinaleCloth)) return;
+    noteTickStart(showBodies.finaleCloth.body);
+    tickFinaleCloth();
 }
 void stepFinaleBody() {
-    if (gateTick(drivers.clockFinaleBody)) tickFinaleBody();
+    if (!gateTick(drivers.clockFinaleBody)) return;
+    noteTickStart(showBodies.finaleBody);
+    tickFinaleBody();
 }

@@ -69,6 +69,7 @@ Particle* newParticle(float mass, int32_t flags, Vec3 position, Vec3 velocity, d
     p->mass = mass;
     p->flags = flags;
     p->position = position;
+    p->tickStart = position;
     p->velocity = velocity;
     p->radius = radius;
     p->randomValue = showRandUnit();

@@ -41,6 +41,7 @@ struct Particle {
     Vec3 force;
     Vec3 savedPosition;  // state at the start of the step, between the half-steps
     Vec3 savedVelocity;
+    Vec3 tickStart;      // where the particle stood before its body's last tick, for drawing between ticks
     double radius;       // for the container-sphere test; always 0 in the show
     double randomValue;  // drawn at creation, read by nobody
     Particle* next;
@@ -76,6 +77,7 @@ void forEachField(const Particle& p, Visit&& visit) {
     visit(p.force);
     visit(p.savedPosition);
     visit(p.savedVelocity);
+    visit(p.tickStart);
     visit(p.radius);
     visit(p.randomValue);
     visit(p.next);

@@ -9,8 +9,9 @@
 DrawingChoices drawingChoices;
 
 void takeShortcuts(bool take) {
-    const bool everyWay = drawingChoices.everyWay;
+    const bool everyWay = drawingChoices.everyWay, betweenTicks = drawingChoices.betweenTicks;
     drawingChoices = DrawingChoices{};
+    drawingChoices.betweenTicks = betweenTicks;
     if (!take) {
         DrawingChoices& c = drawingChoices;
         c.cullRoomSurfaces = c.cullReflectionFaces = c.foldBaublePasses = c.foldSheetPasses = false;

@@ -23,6 +23,9 @@ struct DrawingChoices {
     // against one), both ways are drawn, so the rasterizer builds the code
     // for each before the show needs it. Never set for a picture anyone sees.
     bool everyWay = false;
+    // The soft bodies drawn where they are between two physics ticks; off
+    // (--ticks), drawn as the ticks land, 16.7 places a second.
+    bool betweenTicks = true;
 };
 extern DrawingChoices drawingChoices;
 // Every shortcut taken, or none: the long way, which the tests compare with.

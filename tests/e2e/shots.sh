@@ -22,6 +22,15 @@ mkdir "$out/alone" "$out/after"
 "$exe" --shots "$out/after" --at 4000,30000 --size 320x240 --fps 60 >/dev/null 2>&1
 ae=$(compare -metric AE "$out/alone/shot-30000.png" "$out/after/shot-30000.png" null: 2>&1 || true)
 [ "$ae" = 0 ] || { echo "the shot at 30 s depends on what was drawn before it ($ae pixels differ)"; exit 1; }
+# The bodies move between the physics' ticks: 120 show frames from 245 s,
+# with the finale's camera still, are 120 different pictures; drawn as the
+# ticks land (--ticks), only as many as there were ticks and lamp flickers.
+at=$(awk 'BEGIN { for (k = 29400; k < 29520; ++k) printf "%s%d", (k > 29400 ? "," : ""), int(k * 1000 / 120) }')
+distinct() { rm -rf "$out/run" && mkdir "$out/run" && "$exe" --shots "$out/run" --at "$at" --size 160x120 "$@" >/dev/null 2>&1 &&
+             md5sum "$out"/run/*.png | awk '{print $1}' | sort -u | wc -l; }
+smooth=$(distinct) ticked=$(distinct --ticks)
+[ "$smooth" -ge 100 ] || { echo "only $smooth of 120 frames differ while the bodies move"; exit 1; }
+[ "$ticked" -le 25 ] || { echo "--ticks gave $ticked different frames, not one per tick"; exit 1; }
 # Bad options: usage and exit code 2.
 set +e
 "$exe" --shots "$out" >/dev/null 2>&1; [ $? -eq 2 ] || { echo "--shots without --at should exit 2"; exit 1; }
