@@ -25,6 +25,7 @@
 #include "image/texture.h"
 #include "platform/platform.h"
 #include "platform/signals.h"
+#include "render/capabilities.h"
 #include "render/shortcuts.h"
 
 namespace {
@@ -455,6 +456,7 @@ double timeMs(F f) {
 }
 
 int runBench(const Options& o, double startupMs) {
+    std::fputs(describeGlCapabilities().c_str(), stdout);
     // Frame times: each drawn frame with its own advance and the GL work.
     beforePresent = finishFrame;
     const uint64_t step = frameStep(defaultFps(o));
@@ -556,6 +558,19 @@ int main(int argc, char** argv) {
 
     const bool live = o.mode == Options::Mode::Show;
     if (!openPlatform(o, live)) return 1;
+    // What the GL can do, and the way of drawing chosen from it.
+    glState::mainCurrent();
+    std::string why;
+    if (!readGlCapabilities(o.passes, why)) {
+        std::fprintf(stderr, "baubles: %s\n", why.c_str());
+        platformShutdown();
+        return 2;
+    }
+    if (o.mode == Options::Mode::GlInfo) {
+        std::fputs(describeGlCapabilities().c_str(), stdout);
+        platformShutdown();
+        return 0;
+    }
     // Sizes, memory, then the outputs' places and the encoder: still before the load.
     if (const int refused = readyToLoad(o)) {
         platformShutdown();

@@ -67,6 +67,7 @@ const char* usageText() {
            "       baubles --shots DIR --at MS[,MS...] [--fps N] [--size WxH] [--ticks]\n"
            "       baubles --record FILE [--fps N] [--from S] [--to S] [--size WxH] [--ticks]\n"
            "       baubles --bench [--fps N] [--ticks]\n"
+           "       baubles --gl-info    (any mode also takes --passes folded|separate)\n"
            "       baubles --help | --version\n";
 }
 
@@ -129,7 +130,8 @@ struct Parser {
                                          : std::string(given.mode) + " and " + option + " cannot go together";
             return false;
         }
-        given.mode = option == "--shots" ? "--shots" : option == "--record" ? "--record" : "--bench";
+        for (const char* name : {"--shots", "--record", "--bench", "--gl-info"})
+            if (option == name) given.mode = name;
         o.mode = mode;
         return true;
     }
@@ -159,7 +161,7 @@ struct Parser {
         return Took::Done;
     }
 
-    // The modes: --shots DIR, --record FILE, --bench.
+    // The modes: --shots DIR, --record FILE, --bench, --gl-info.
     Took modeOption(const std::string& a) {
         if (a == "--shots") {
             if (!takeMode(a, Options::Mode::Shots) || !value(o.shotsDir)) return Took::Failed;
@@ -175,13 +177,16 @@ struct Parser {
             }
         } else if (a == "--bench") {
             if (!takeMode(a, Options::Mode::Bench)) return Took::Failed;
+        } else if (a == "--gl-info") {
+            if (!takeMode(a, Options::Mode::GlInfo)) return Took::Failed;
         } else {
             return Took::Not;
         }
         return Took::Done;
     }
 
-    // Times and frames: --start, --from, --to, --at, --fps, --ticks, --size.
+    // Times and frames, and how to draw them: --start, --from, --to, --at,
+    // --fps, --ticks, --passes, --size.
     Took frameOption(const std::string& a) {
         std::string v;
         if (a == "--start" || a == "--from" || a == "--to") {
@@ -211,6 +216,12 @@ struct Parser {
             o.fps = static_cast<int>(f);
         } else if (a == "--ticks") {
             o.ticks = true;
+        } else if (a == "--passes") {
+            if (!value(o.passes)) return Took::Failed;
+            if (o.passes != "folded" && o.passes != "separate") {
+                error = "--passes is folded or separate: " + o.passes;
+                return Took::Failed;
+            }
         } else if (a == "--size") {
             if (!value(v)) return Took::Failed;
             if (!parseSize(v, o.width, o.height)) {
@@ -241,6 +252,8 @@ bool checkTogether(const Options& o, const Given& given, std::string& error) {
         wrong = "--fps must divide 120 (1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 20, 24, 30, 40, 60, 120)";
     else if (given.range && o.mode != Options::Mode::Record)
         wrong = "--from and --to go with --record";
+    else if (o.mode == Options::Mode::GlInfo && (given.size || o.fps || given.range))
+        wrong = "--gl-info takes only --passes";
     else if (o.mode == Options::Mode::Bench && given.size)
         wrong = "--bench runs at 640x480";
     if (wrong) error = wrong;

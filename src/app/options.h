@@ -8,7 +8,7 @@
 #include <vector>
 
 struct Options {
-    enum class Mode { Show, Shots, Record, Bench, Help, Version } mode = Mode::Show;
+    enum class Mode { Show, Shots, Record, Bench, GlInfo, Help, Version } mode = Mode::Show;
     bool windowed = false;
     int width = 640, height = 480;  // --window WxH or --size WxH
     std::string shotsDir;
@@ -20,6 +20,7 @@ struct Options {
     int renderWidth = 0, renderHeight = 0;    // --render WxH; 0: the platform's choice
     bool modeSwitch = false;                  // --mode-switch: change the display to 640x480
     bool ticks = false;                       // --ticks: the bodies drawn as the physics ticks land
+    std::string passes;                       // --passes folded|separate; empty: the best the GL has
 };
 
 // The largest video --record makes: H.264's largest level (6.2) at 8K.

@@ -15,6 +15,7 @@
 #include "physics/simulation.h"
 #include "offscreen/views.h"
 #include "render/between_ticks.h"
+#include "render/capabilities.h"
 #include "render/cloth.h"
 #include "render/scene_steps.h"
 #include "render/shortcuts.h"
@@ -598,6 +599,11 @@ void drawPicture() {
         glEnable(GL_TEXTURE_2D);
     else
         glDisable(GL_TEXTURE_2D);
+
+    // Lines as thick against the picture as one pixel at 480 lines.
+    int width = 0, height = 0;
+    host.screenSize(&width, &height);
+    glLineWidth(lineWidthFor(height));
 
     const uint32_t elapsed = elapsedMs();
     const PlacesBetweenTicks between(sceneWindowAt(elapsed));

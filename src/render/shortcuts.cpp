@@ -4,6 +4,7 @@
 
 #include <epoxy/gl.h>
 
+#include "render/capabilities.h"
 #include "show/gl_state.h"
 
 DrawingChoices drawingChoices;
@@ -12,6 +13,8 @@ void takeShortcuts(bool take) {
     const bool everyWay = drawingChoices.everyWay, betweenTicks = drawingChoices.betweenTicks;
     drawingChoices = DrawingChoices{};
     drawingChoices.betweenTicks = betweenTicks;
+    const bool fold = glCapabilities.path == PassPath::Folded;
+    drawingChoices.foldBaublePasses = drawingChoices.foldSheetPasses = drawingChoices.foldTerrainPasses = fold;
     if (!take) {
         DrawingChoices& c = drawingChoices;
         c.cullRoomSurfaces = c.cullReflectionFaces = c.foldBaublePasses = c.foldSheetPasses = false;

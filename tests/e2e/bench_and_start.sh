@@ -12,8 +12,13 @@ trap 'rm -rf "$out"' EXIT
 cd "$data"
 fail() { echo "bench/start: $*"; exit 1; }
 
-env -u DISPLAY "$exe" --bench --fps 5 >"$out/bench.txt" 2>/dev/null || fail "--bench failed"
-cat "$out/bench.txt"
+env -u DISPLAY "$exe" --bench --fps 5 >"$out/all.txt" 2>/dev/null || fail "--bench failed"
+cat "$out/all.txt"
+# It opens with what the GL can do and the way of drawing chosen, as --gl-info says it.
+grep -q '^passes: \(folded\|separate\)$' "$out/all.txt" || fail "no passes line at the head"
+env -u DISPLAY "$exe" --gl-info >"$out/info.txt" 2>/dev/null || fail "--gl-info failed"
+[ "$(grep ': ' "$out/all.txt")" = "$(cat "$out/info.txt")" ] || fail "the bench's head is not what --gl-info says"
+grep -v ': ' "$out/all.txt" >"$out/bench.txt"
 [ "$(wc -l <"$out/bench.txt")" = 11 ] || fail "expected 11 lines"
 awk 'NR == 1 { if ($1 != "startup_ms" || !($2 > 0)) exit 1; next }
      NR == 10 { if ($1 != "seek_ms" || !($2 > 0)) exit 1; next }
