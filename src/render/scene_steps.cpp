@@ -142,7 +142,20 @@ void drawBodyScene(SphereMesh& sphere, const SceneTextures& textures, const Room
         glState::depthFunc(GL_EQUAL);
         glEnable(GL_TEXTURE_2D);
         glBindTexture(GL_TEXTURE_2D, textures.slot[kSlotEnvironment]);
+        // Where a sheet folds onto itself both layers pass the equal depth
+        // test; in the show's picture its picture is multiplied in once per
+        // pixel, as the folded pass does. (The finale body's glow adds up
+        // its layers on purpose.)
+        const bool sheet = variant == ClothVariant::FallingSheet || variant == ClothVariant::TurningSheet;
+        const bool oncePerPixel = target == DrawTarget::Picture && sheet;
+        if (oncePerPixel) {
+            glClear(GL_STENCIL_BUFFER_BIT);
+            glEnable(GL_STENCIL_TEST);
+            glStencilFunc(GL_EQUAL, 0, 1);
+            glStencilOp(GL_KEEP, GL_KEEP, GL_INCR);
+        }
         drawCloth(variant, textures.slot[kSlotLamp], textures.slot);
+        if (oncePerPixel) glDisable(GL_STENCIL_TEST);
         glDisable(GL_TEXTURE_2D);
         glState::disable(GL_BLEND);
         glState::depthFunc(GL_LESS);

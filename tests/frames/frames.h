@@ -42,9 +42,13 @@ inline bool readPng(const std::string& path, int w, int h, Frame& out) {
     return n == out.rgb.size() && !more;
 }
 
-// The run's frame at show time ms, or a failed assertion saying how to make it.
-inline ::testing::AssertionResult showFrame(int ms, Frame& out) {
-    const std::string path = std::string(BAUBLES_FRAMES_DIR) + "/shot-" + std::to_string(ms) + ".png";
+// The two ways of drawing the blended passes; each check reads both runs.
+inline const char* const kPassPaths[] = {"folded", "separate"};
+
+// A run's frame at show time ms, or a failed assertion saying how to make it.
+inline ::testing::AssertionResult showFrame(int ms, Frame& out, const std::string& passes = "folded") {
+    const std::string path = std::string(BAUBLES_FRAMES_DIR) + (passes == "separate" ? "/separate" : "") + "/shot-" +
+                             std::to_string(ms) + ".png";
     if (readPng(path, kFrameW, kFrameH, out)) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "no " << kFrameW << "x" << kFrameH << " frame " << path
                                          << " (ctest makes it: ctest -R frames)";

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# One --shots run of the show for the frames suite: the reference moments
-# (tests/data/reference/times.txt) and the moments its other checks read,
-# at 320x240 and the default 120 frames a second.
+# The --shots runs of the show for the frames suite, one per way of drawing
+# the blended passes (folded into OUT_DIR, separate into OUT_DIR/separate):
+# the reference moments (tests/data/reference/times.txt) and the moments
+# its other checks read, at 320x240 and the default 120 frames a second.
 # Usage: render.sh BAUBLES_EXE DATA_DIR OUT_DIR
 set -euo pipefail
 exe=$(realpath "$1") data=$(realpath "$2") out=$(realpath -m "$3")
@@ -13,4 +14,5 @@ times=$( (grep -v '^#' "$here/../data/reference/times.txt" | awk 'NF {print $1}'
 rm -rf "$out"
 mkdir -p "$out"
 cd "$data"
-env -u DISPLAY SDL_AUDIODRIVER=dummy "$exe" --shots "$out" --at "$times" --size 320x240
+env -u DISPLAY SDL_AUDIODRIVER=dummy "$exe" --shots "$out" --at "$times" --size 320x240 --passes folded
+env -u DISPLAY SDL_AUDIODRIVER=dummy "$exe" --shots "$out/separate" --at "$times" --size 320x240 --passes separate
