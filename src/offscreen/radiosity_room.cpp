@@ -2,6 +2,7 @@
 // the display lists that draw the room.
 #include "offscreen/radiosity_room.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "show/gl_state.h"
@@ -232,6 +233,9 @@ void uploadJointIdentities(const GLuint names[52]) {
 
 namespace {
 
+// How far a lit surface reaches past its edges, in metres.
+constexpr float kSeamOverlap = 0.002f;
+
 // The four corners of a surface's quad, clockwise seen from inside the
 // room, with their texture coordinates.
 void surfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coords, Vec3 corner[4], float tex[4][2]) {
@@ -255,10 +259,21 @@ void surfaceQuad(const RadiositySurface& s, int surfaceNumber, RoomTexCoords coo
     static const float columnsFirstOrder[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     static const float rowsFirstOrder[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}};
     const float(*order)[2] = rowsFirst ? rowsFirstOrder : columnsFirstOrder;
+    // Where two lit surfaces meet, the rasterizer can leave single pixels
+    // that belong to neither along the seam, and what lies behind shows
+    // through as dark dots. So each light-mapped surface reaches a couple of
+    // millimetres past its edges, its light map carried on (within the map)
+    // into the overlap; from inside the room the overlap is behind the
+    // neighbouring surface. The identity pictures keep the exact edges.
+    const bool overlap = coords == RoomTexCoords::LightMap;
+    const float columnSpan = std::fabs(s.columnEnd - s.columnStart), rowSpan = std::fabs(s.rowEnd - s.rowStart);
+    const float ms = overlap && columnSpan > 0 ? kSeamOverlap / columnSpan : 0.0f;
+    const float mt = overlap && rowSpan > 0 ? kSeamOverlap / rowSpan : 0.0f;
+    auto within = [](float x) { return x < 0.0f ? 0.0f : x > 1.0f ? 1.0f : x; };
     for (int c = 0; c < 4; ++c) {
-        const float fs = order[c][0], ft = order[c][1];
-        tex[c][0] = fs == 0 ? s0 : s1;
-        tex[c][1] = ft == 0 ? t0 : t1;
+        const float fs = order[c][0] == 0 ? -ms : 1.0f + ms, ft = order[c][1] == 0 ? -mt : 1.0f + mt;
+        tex[c][0] = ms == 0 ? (fs == 0 ? s0 : s1) : within(s0 + (s1 - s0) * fs);
+        tex[c][1] = mt == 0 ? (ft == 0 ? t0 : t1) : within(t0 + (t1 - t0) * ft);
         corner[c] = surfacePoint(s, fs, ft);
     }
 }
