@@ -24,15 +24,6 @@ void forEachBody(Visit visit) {
     for (const SoftBody* body : bodies) visit(*body);
 }
 
-// Every sphere whose place advancing moves.
-template <typename Visit>
-void forEachSphere(Visit visit) {
-    for (SphereMesh& s : spheres.detailed) visit(s);
-    for (SphereMesh& s : spheres.coarse) visit(s);
-    visit(spheres.largeBauble);
-    visit(spheres.middleBauble);
-}
-
 // FNV-1a over every field of the records it is given, through each record's
 // own field list; a value's bytes one field at a time (no padding read).
 // Links between records are made at the load and are no state.

@@ -27,14 +27,6 @@ void forEachTickedBody(Visit visit) {
     for (const BodyClock& bc : all) visit(*bc.body, *bc.clock);
 }
 
-template <typename Visit>
-void forEachSphere(Visit visit) {
-    for (SphereMesh& s : spheres.detailed) visit(s);
-    for (SphereMesh& s : spheres.coarse) visit(s);
-    visit(spheres.largeBauble);
-    visit(spheres.middleBauble);
-}
-
 // The exact places, kept while a frame is drawn at the places between.
 // Sized at the first frame; the bodies never change shape after the load.
 struct KeptPlaces {

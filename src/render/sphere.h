@@ -46,6 +46,15 @@ struct SphereState {
 };
 extern SphereState spheres;
 
+// Every sphere whose place advancing moves, in one order.
+template <typename Visit>
+void forEachSphere(Visit visit) {
+    for (SphereMesh& s : spheres.detailed) visit(s);
+    for (SphereMesh& s : spheres.coarse) visit(s);
+    visit(spheres.largeBauble);
+    visit(spheres.middleBauble);
+}
+
 // Every sphere back to its empty construction (start-up, and tests).
 void allocateSpheres();
 // Builds every sphere of the show with the bauble texture, in start-up order.
