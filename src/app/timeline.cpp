@@ -3,6 +3,7 @@
 
 #include <epoxy/gl.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "show/gl_state.h"
@@ -603,7 +604,7 @@ void drawPicture() {
     // Lines as thick against the picture as one pixel at 480 lines.
     int width = 0, height = 0;
     host.screenSize(&width, &height);
-    glLineWidth(lineWidthFor(height));
+    glLineWidth(std::min(lineWidthFor(height), glCapabilities.maxLineWidth));
 
     const uint32_t elapsed = elapsedMs();
     const PlacesBetweenTicks between(sceneWindowAt(elapsed));

@@ -8,6 +8,7 @@
 
 #include "show/gl_state.h"
 #include "render/fused_passes.h"
+#include "render/lines.h"
 #include "render/shortcuts.h"
 
 namespace {
@@ -72,13 +73,13 @@ namespace {
 
 void drawTree(const LandscapeTree& tree) {
     // Dark green-blue at the ground to light cyan at the top; 51 points.
-    glBegin(GL_LINE_STRIP);
+    LinePoint trunk[kTrunkPoints];
     int n = 0;
     for (float t = 0.0f; t < 1.0f && n < kTrunkPoints; t += 0.02f, ++n) {
-        glColor3f(0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f);
-        glVertex3fv(tree.trunkPoints[n]);  // the curve at t, sampled when it was built
+        trunk[n] = {{0.3f * t, 0.7f * t + 0.2f, 0.7f * t + 0.2f}, {}};
+        for (int q = 0; q < 3; ++q) trunk[n].pos[q] = tree.trunkPoints[n][q];  // the curve at t, sampled when built
     }
-    glEnd();
+    drawLines(trunk, n, true);
 
     glBegin(GL_TRIANGLES);
     for (const auto& tri : kCrownTriangles) {

@@ -54,7 +54,4 @@ std::string describeGlCapabilities() {
            "passes: " + (c.path == PassPath::Folded ? "folded" : "separate") + "\n";
 }
 
-float lineWidthFor(int pictureHeight) {
-    const float wanted = std::max(1.0f, static_cast<float>(pictureHeight) / 480.0f);
-    return std::min(wanted, glCapabilities.maxLineWidth);
-}
+float lineWidthFor(int pictureHeight) { return std::max(1.0f, static_cast<float>(pictureHeight) / 480.0f); }

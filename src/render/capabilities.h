@@ -27,5 +27,6 @@ bool readGlCapabilities(const std::string& wanted, std::string& why);
 std::string describeGlCapabilities();
 
 // The width of the show's lines for a picture this tall: as thick against
-// the picture as one pixel at 480 lines, within what the driver draws.
+// the picture as one pixel at 480 lines (render/lines.h draws them so where
+// the driver's lines are not that wide).
 float lineWidthFor(int pictureHeight);

@@ -8,6 +8,7 @@
 #include "show/gl_state.h"
 #include "image/texture.h"
 #include "render/fused_passes.h"
+#include "render/lines.h"
 #include "render/shortcuts.h"
 #include "show/room.h"
 
@@ -461,11 +462,9 @@ void drawStrings(const SphereMesh* array, const Spring* springs) {
     int m = 0;
     for (const Spring* sp = springs->next; sp && m / 2 < kSphereArray; sp = sp->next, ++m) {
         const SphereMesh& s = array[m / 2];
-        glBegin(GL_LINES);
-        glColor3f(0.0f, 0.0f, 0.0f);
-        glVertex3f(sp->a->position.x, sp->a->position.y, sp->a->position.z);
-        glColor3f(1.0f, 0.4f, 0.4f);
-        glVertex3f(s.centre.pos[0], s.centre.pos[1], s.centre.pos[2]);
-        glEnd();
+        const Vec3& top = sp->a->position;
+        const LinePoint line[2] = {{{0.0f, 0.0f, 0.0f}, {top.x, top.y, top.z}},
+                                   {{1.0f, 0.4f, 0.4f}, {s.centre.pos[0], s.centre.pos[1], s.centre.pos[2]}}};
+        drawLines(line, 2, false);
     }
 }
