@@ -11,8 +11,10 @@
 #include "show/show_clock.h"
 #include "app/timeline.h"
 #include "image/glyphs.h"
+#include "image/traced_ball.h"
 #include "landscape/landscape.h"
 #include "math/camera_path.h"
+#include "math/random.h"
 #include "offscreen/radiosity.h"
 #include "offscreen/views.h"
 #include "physics/builders/builders.h"
@@ -74,6 +76,15 @@ void drawEveryWayOnce() {
 }
 
 void loadShow(bool drawEveryWay) {
+    // Everything advancing moves starts afresh: a load always starts the same
+    // show, whatever ran before it in this process.
+    timeline = TimelineState{};
+    showFlags = ShowFlags{};
+    resetShowRand();
+    resetShowPhysics();
+    resetLandscape();
+    resetTracedBall();
+
     TimelineState& t = timeline;
     allocateSpheres();
 
