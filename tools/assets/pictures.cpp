@@ -313,9 +313,14 @@ Canvas closingScene() {
             for (int xx = int(x) - 8; xx <= int(x) + 8; ++xx)
                 c.add(xx, yy, col, std::exp(-(std::pow(xx + 0.5f - x, 2.f) + std::pow(yy + 0.5f - y, 2.f)) / 6.f));
     }
-    for (int yy = 20; yy < 110; ++yy)
-        for (int xx = int(tx) - 45; xx < int(tx) + 45; ++xx)
-            c.add(xx, yy, {1, 0.85f, 0.4f}, 0.55f * std::exp(-std::pow(std::hypot(xx - tx, yy - 62.f) / 26, 2.f)));
+    // The star's glow, taken down to nothing at four radii so that it fades
+    // into the sky without an edge anywhere.
+    const float glowR = 26, reach = 4 * glowR, glowEnd = std::exp(-16.f);
+    for (int yy = std::max(0, int(62 - reach)); yy <= int(62 + reach); ++yy)
+        for (int xx = int(tx - reach); xx <= int(tx + reach); ++xx) {
+            const float d = std::hypot(xx - tx, yy - 62.f);
+            if (d < reach) c.add(xx, yy, {1, 0.85f, 0.4f}, 0.55f * (std::exp(-std::pow(d / glowR, 2.f)) - glowEnd));
+        }
     fillShape(c, sdPolygon(starPoints(tx, 62, 24, 10, 5)), metal({1, 1, 0.75f}, {0.9f, 0.6f, 0.1f}, 40, 84), 1, around(tx, 62, 26));
     // Presents under the tree.
     struct Gift { float x, y, hw, hh; Rgb box, ribbon; };
