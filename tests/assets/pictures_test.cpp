@@ -10,6 +10,7 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -180,6 +181,41 @@ TEST(AssetPictures, ClosingPicturesJoinIntoOneScene) {
     const double join = columnDiff(left, 511, right, 0);
     EXPECT_LE(join, steps.back());
     EXPECT_LT(join, jumps[jumps.size() / 2]);
+}
+
+// A glow cut off at a box shows as a straight edge: a step between two
+// neighbouring columns (or rows) that stands out from the steps beside it, the
+// same way, along many rows (or columns). The closing picture's night sky and
+// tree have none; its lights, baubles, garlands and the star's sides make only
+// short ones, and snowflakes only break an edge for a pixel or two.
+TEST(AssetPictures, ClosingSkyAndTreeHaveNoStraightEdgeOfLight) {
+    const Picture p = load("Dorovan1.bmp");
+    ASSERT_TRUE(p.error.empty()) << p.error;
+    const int skyW = 340, skyH = 370;  // left of the lettering, above the hills
+    // Channels summed at position `along` on line `line`: a column, or a row.
+    auto level = [&](bool columns, int line, int along) {
+        const uint8_t* q = columns ? p.at(line, along) : p.at(along, line);
+        return q[0] + q[1] + q[2];
+    };
+    // The longest edge: positions where the step after line i stands out by 4
+    // levels or more one way, counted along the line across gaps of at most two.
+    auto longestEdge = [&](bool columns) {
+        const int lines = columns ? skyW : skyH, length = columns ? skyH : skyW;
+        int longest = 0, after = -1;
+        for (int i = 1; i + 2 < lines; ++i)
+            for (int way : {1, -1})
+                for (int j = 0, run = 0, gap = 0; j < length; ++j) {
+                    auto step = [&](int k) { return level(columns, k + 1, j) - level(columns, k, j); };
+                    const bool out = way * (step(i) - (step(i - 1) + step(i + 1)) / 2.0) >= 4;
+                    gap = out ? 0 : gap + 1;
+                    run = out ? run + 1 : gap > 2 ? 0 : run;
+                    if (run > longest) longest = run, after = i;
+                }
+        return std::make_pair(longest, after);
+    };
+    const auto down = longestEdge(true), across = longestEdge(false);
+    EXPECT_LE(down.first, 40) << "a straight edge " << down.first << " rows long near column " << down.second;
+    EXPECT_LE(across.first, 40) << "a straight edge " << across.first << " columns long near row " << across.second;
 }
 
 TEST(AssetPictures, SmallBaubleIsTheBaubleShrunk) {

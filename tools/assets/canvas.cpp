@@ -248,6 +248,46 @@ Canvas shrink(const Canvas& c, int f) {
     return out;
 }
 
+// The weights of an area shrink along one side: for each target pixel, the
+// source pixels it covers and how much of each.
+namespace {
+struct Tap {
+    int from;
+    std::vector<float> weight;
+};
+std::vector<Tap> areaTaps(int source, int target) {
+    std::vector<Tap> taps(static_cast<size_t>(target));
+    const double step = double(source) / target;
+    for (int i = 0; i < target; ++i) {
+        const double lo = i * step, hi = (i + 1) * step;
+        Tap& t = taps[size_t(i)];
+        t.from = int(std::floor(lo));
+        for (int j = t.from; j < source && j < hi; ++j)
+            t.weight.push_back(float((std::min(hi, j + 1.0) - std::max(lo, double(j))) / step));
+    }
+    return taps;
+}
+}  // namespace
+
+// Area shrink, across then down.
+Canvas shrinkTo(const Canvas& c, int w, int h) {
+    const std::vector<Tap> across = areaTaps(c.w, w), down = areaTaps(c.h, h);
+    Canvas mid(w, c.h), out(w, h);
+    for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Tap& t = across[size_t(x)];
+            Rgb& m = mid.at(x, y);
+            for (size_t k = 0; k < t.weight.size(); ++k) m = m + c.at(t.from + int(k), y) * t.weight[k];
+        }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Tap& t = down[size_t(y)];
+            Rgb& o = out.at(x, y);
+            for (size_t k = 0; k < t.weight.size(); ++k) o = o + mid.at(x, t.from + int(k)) * t.weight[k];
+        }
+    return out;
+}
+
 // Copies a block.
 Canvas crop(const Canvas& c, int x0, int y0, int w, int h) {
     Canvas out(w, h);

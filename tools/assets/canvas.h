@@ -115,6 +115,9 @@ struct Lcg {
 
 // Box-filtered shrink by an integer factor.
 Canvas shrink(const Canvas& c, int factor);
+// Shrinks to w x h, each side by its own factor (not necessarily whole): every
+// pixel is the mean of the source area it covers.
+Canvas shrinkTo(const Canvas& c, int w, int h);
 // Copies the w x h block at (x0, y0).
 Canvas crop(const Canvas& c, int x0, int y0, int w, int h);
 

@@ -146,58 +146,58 @@ Canvas loadingPicture() {
 
 // The closing card: an opaque card laid over the last, light-grey shot, so
 // it is dressed as a card: a deep blue face inside a gold double frame, the
-// show's name in gold and the group's line beneath it. Shown 220 x 72 units
-// from 512 x 128 pixels, so the lettering is drawn wider here to look right
-// there, and the subtitle is 26 pixels to the top of its tall letters: about
-// 15 screen pixels at 640 x 480.
+// show's name in gold and the group's line beneath it. It is shown on a
+// 220 x 72 quad from a 512 x 128 texture, which squeezes it across by a
+// quarter; so it is laid out in the quad's own units, drawn at S
+// pixels a unit where every shape is as round as on screen, and only then
+// shrunk into the texture. The subtitle's tall letters are about 15 units.
 Canvas velskPicture() {
-    const int W = 512, H = 128;
-    Canvas c(W, H);
-    const float stretch = (128.f / 72.f) / (512.f / 220.f);  // pixel aspect of the quad
-    const float xs = 1 / stretch;
-    // Frame lines keep one thickness on screen: wider in x than in y here.
+    const float S = 5;  // drawing pixels per unit of the quad
+    const float W = 220 * S, H = 72 * S;
+    Canvas c(static_cast<int>(W), static_cast<int>(H));
     auto frame = [&](float inset, float thick, float radius, Rgb colour) {
-        const float ix = inset * xs, iy = inset;
-        Sdf outer = sdRoundBox(W / 2.f, H / 2.f, W / 2.f - ix, H / 2.f - iy, radius);
-        Sdf inner = sdRoundBox(W / 2.f, H / 2.f, W / 2.f - ix - thick * xs, H / 2.f - iy - thick, radius);
+        Sdf outer = sdRoundBox(W / 2, H / 2, W / 2 - inset * S, H / 2 - inset * S, radius * S);
+        Sdf inner = sdRoundBox(W / 2, H / 2, W / 2 - (inset + thick) * S, H / 2 - (inset + thick) * S, radius * S);
         fillShape(c, [=](float x, float y) { return std::max(outer(x, y), -inner(x, y)); }, solid(colour));
     };
+    auto diamond = [&](float cx, float cy, float r) {
+        const float x = cx * S, y = cy * S, d = r * S;
+        fillShape(c, sdPolygon({x, y - d, x + d, y, x, y + d, x - d, y}), solid({1, 0.85f, 0.45f}));
+    };
     // The face: midnight blue, lighter in the middle, with a faint snowfall.
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            float v = std::hypot((x - W / 2.f) / (W / 2.f), (y - H * 0.45f) / (H * 0.7f));
+    for (int y = 0; y < c.h; ++y)
+        for (int x = 0; x < c.w; ++x) {
+            float v = std::hypot((x - W / 2) / (W / 2), (y - H * 0.45f) / (H * 0.7f));
             c.at(x, y) = mix({0.1f, 0.14f, 0.3f}, {0.02f, 0.03f, 0.09f}, std::min(1.f, v));
         }
     Lcg rnd(29);
     for (int i = 0; i < 70; ++i) {
-        float x = rnd.range(12, W - 12.f), y = rnd.range(10, H - 10.f), r = rnd.range(0.8f, 1.8f);
+        float x = rnd.range(5, 215) * S, y = rnd.range(5.5f, 66.5f) * S, r = rnd.range(0.45f, 1) * S;
         fillShape(c, sdCircle(x, y, r), solid({0.75f, 0.8f, 0.95f}), rnd.range(0.15f, 0.45f), around(x, y, r));
     }
-    // A dark rim, then the gold double frame.
-    frame(0, 3, 0, {0.01f, 0.01f, 0.03f});
-    frame(3, 4, 6, {0.95f, 0.75f, 0.35f});
-    frame(10, 1.5f, 4, {0.75f, 0.55f, 0.22f});
-    // Corner diamonds on the inner line.
-    for (int k = 0; k < 4; ++k) {
-        float cx = (k % 2) ? W - 10.75f * xs : 10.75f * xs, cy = (k / 2) ? H - 10.75f : 10.75f;
-        fillShape(c, sdPolygon({cx, cy - 5, cx + 5 * xs, cy, cx, cy + 5, cx - 5 * xs, cy}), solid({1, 0.85f, 0.45f}));
-    }
+    // A dark rim, then the gold double frame with diamonds at the inner corners.
+    frame(0, 1.7f, 0, {0.01f, 0.01f, 0.03f});
+    frame(1.7f, 2.25f, 3, {0.95f, 0.75f, 0.35f});
+    frame(5.6f, 0.85f, 2.25f, {0.75f, 0.55f, 0.22f});
+    for (int k = 0; k < 4; ++k) diamond((k % 2) ? 220 - 6.05f : 6.05f, (k / 2) ? 72 - 6.05f : 6.05f, 2.8f);
 
-    // The show's name in gold with a warm glow and a dark edge.
-    Gray word = fitText("DejaVuSerif-Bold.ttf", "baubles", 360, 50, xs, 0.03f);
-    int wx = (W - word.w) / 2, wy = 16 + (50 - word.h) / 2;
-    addGray(c, blur(pad(word, 16), 6), wx - 16, wy - 16, {0.9f, 0.55f, 0.15f}, 0.55f);
-    paintGray(c, dilate(pad(word, 4), 2), wx - 4, wy - 4, solid({0.2f, 0.1f, 0.02f}));
+    // The show's name in gold with a warm glow and a dark edge; the glow's
+    // margin holds all of its blur, so it ends in nothing, not in a box.
+    const int glowR = int(3.4f * S), glowPad = 3 * glowR + 1, edge = int(std::lround(1.125f * S));
+    Gray word = fitText("DejaVuSerif-Bold.ttf", "baubles", 154.7f * S, 28.1f * S, 1, 0.03f);
+    int wx = (c.w - word.w) / 2, wy = int(9 * S) + (int(28.1f * S) - word.h) / 2;
+    addGray(c, blur(pad(word, glowPad), glowR), wx - glowPad, wy - glowPad, {0.9f, 0.55f, 0.15f}, 0.55f);
+    paintGray(c, dilate(pad(word, edge + 2), edge), wx - edge - 2, wy - edge - 2, solid({0.2f, 0.1f, 0.02f}));
     paintGray(c, word, wx, wy, metal({1, 0.95f, 0.7f}, {0.7f, 0.42f, 0.08f}, float(wy), float(wy + word.h)));
-    twinkle(c, wx + word.w - 6.f, wy + 4.f, 12, {1, 0.9f, 0.6f});
+    twinkle(c, wx + word.w - 2.6f * S, wy + 2.25f * S, 6.75f * S, {1, 0.9f, 0.6f});
     // A fine rule with a diamond between the name and the subtitle.
-    fillShape(c, sdCapsule(150, 74, 362, 74, 0.9f), solid({0.85f, 0.65f, 0.3f}));
-    fillShape(c, sdPolygon({256, 70, 256 + 5 * xs, 74, 256, 78, 256 - 5 * xs, 74}), solid({1, 0.85f, 0.45f}));
-    // The subtitle, its tall letters 26 pixels high.
+    fillShape(c, sdCapsule(64.5f * S, 41.6f * S, 155.5f * S, 41.6f * S, 0.5f * S), solid({0.85f, 0.65f, 0.3f}));
+    diamond(110, 41.6f, 2.8f);
+    // The subtitle, a little spaced.
     int baseline = 0, left = 0;
-    Gray sub = renderText("DejaVuSans.ttf", "a demo by velsk", 35, xs, 1.5f, &baseline, &left);
-    paintGray(c, sub, (W - sub.w) / 2, 107 - baseline, solid({0.93f, 0.9f, 0.82f}));
-    return c;
+    Gray sub = renderText("DejaVuSans.ttf", "a demo by velsk", 19.7f * S, 1, 0.65f * S, &baseline, &left);
+    paintGray(c, sub, (c.w - sub.w) / 2, int(60.2f * S) - baseline, solid({0.93f, 0.9f, 0.82f}));
+    return shrinkTo(c, 512, 128);
 }
 
 // The show's logo: a glossy red bauble with a gold band and cap, the show's
@@ -313,9 +313,15 @@ Canvas closingScene() {
             for (int xx = int(x) - 8; xx <= int(x) + 8; ++xx)
                 c.add(xx, yy, col, std::exp(-(std::pow(xx + 0.5f - x, 2.f) + std::pow(yy + 0.5f - y, 2.f)) / 6.f));
     }
-    for (int yy = 20; yy < 110; ++yy)
-        for (int xx = int(tx) - 45; xx < int(tx) + 45; ++xx)
-            c.add(xx, yy, {1, 0.85f, 0.4f}, 0.55f * std::exp(-std::pow(std::hypot(xx - tx, yy - 62.f) / 26, 2.f)));
+    // The star's glow, taken down to nothing at four radii so that it fades
+    // into the sky without an edge anywhere.
+    const float glowR = 26, reach = 4 * glowR, glowEnd = std::exp(-16.f);
+    for (int yy = std::max(0, int(62 - reach)); yy <= int(62 + reach); ++yy)
+        for (int xx = int(tx - reach); xx <= int(tx + reach); ++xx) {
+            const float d = std::hypot(xx - tx, yy - 62.f);
+            if (d < reach)
+                c.add(xx, yy, {1, 0.85f, 0.4f}, 0.55f * (std::exp(-std::pow(d / glowR, 2.f)) - glowEnd));
+        }
     fillShape(c, sdPolygon(starPoints(tx, 62, 24, 10, 5)), metal({1, 1, 0.75f}, {0.9f, 0.6f, 0.1f}, 40, 84), 1, around(tx, 62, 26));
     // Presents under the tree.
     struct Gift { float x, y, hw, hh; Rgb box, ribbon; };
