@@ -566,6 +566,7 @@ int main(int argc, char** argv) {
         platformShutdown();
         return 2;
     }
+    if (glCapabilities.path == PassPath::Separate) platformWantStencil();
     if (o.mode == Options::Mode::GlInfo) {
         std::fputs(describeGlCapabilities().c_str(), stdout);
         platformShutdown();

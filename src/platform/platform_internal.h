@@ -16,6 +16,7 @@ struct PlatformState {
     // renderbuffers, blitted into the window. Made with the window, before
     // the start-up load, taking none of the texture names the show counts.
     GLuint frame = 0, frameColour = 0, frameDepth = 0;
+    bool frameStencil = false;  // the picture's depth has a stencil
     int renderWidth = 0, renderHeight = 0;  // the size it is (to be) made at
     bool wantFrame = false;       // a picture of its own is wanted
     bool loaded = false;          // the start-up load is over

@@ -167,7 +167,8 @@ void buildBlits() {
 }
 
 // Makes, or remakes at a new size, the picture the show draws into: an RGBA
-// colour and a 24-bit depth, as the window would have, both renderbuffers,
+// colour and a 24-bit depth (with a stencil where the separate passes need
+// one), as the window would have, both renderbuffers,
 // so the picture takes none of the texture names the show counts from 1
 // and can be made before the load. False if GL refuses it.
 bool makeFrame(int w, int h) {
@@ -180,12 +181,14 @@ bool makeFrame(int w, int h) {
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameColour);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
-    // Depth, and a stencil for blended passes applied once per pixel.
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, w, h);
+    // The stencil only where it is used: with it the software rasterizer's
+    // depth test takes a slower path in every scene.
+    glRenderbufferStorage(GL_RENDERBUFFER, platform.frameStencil ? GL_DEPTH24_STENCIL8 : GL_DEPTH_COMPONENT24, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, 0);
     glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, platform.frameColour);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, platform.frameDepth);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, platform.frameStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT,
+                              GL_RENDERBUFFER, platform.frameDepth);
     const bool complete = glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     if (!complete) {
@@ -351,6 +354,12 @@ FrameArea frameArea(int width, int height) {
     a.x = (width - a.width) / 2;
     a.y = (height - a.height) / 2;
     return a;
+}
+
+void platformWantStencil() {
+    if (platform.frameStencil) return;
+    platform.frameStencil = true;
+    if (platform.frame && makeFrame(platform.renderWidth, platform.renderHeight)) makeMainCurrent();
 }
 
 void platformShowLoaded() {
