@@ -12,14 +12,9 @@
 
 namespace {
 
+// The show's own light maker, with the linear and quadratic terms off by default.
 Light makeLight(Vec3 pos, Vec3 colour, float kc, float kl = 0, float kq = 0) {
-    Light l;
-    l.position = pos;
-    l.colour = colour;
-    l.kc = kc;
-    l.kl = kl;
-    l.kq = kq;
-    return l;
+    return pointLight(pos, colour, kc, kl, kq);
 }
 
 // A vertex at p facing along unit normal n.
