@@ -98,23 +98,20 @@ TEST(Sound, PausingKeepsPictureAndMusicTogether) {
     std::vector<double> a = monoBlocks(shown, 1), b = monoBlocks(ref, 1);
     ASSERT_GT(a.size(), rate * 14) << "less sound came out than the show ran";
 
-    // Loud enough to be music: the track is never this quiet for 50 ms.
-    auto quiet = [&](size_t from) {
-        double m = 0;
-        for (size_t i = from; i < from + rate / 20 && i < a.size(); ++i) m = std::max(m, std::fabs(a[i]));
-        return m < 64.0;
-    };
+    // A held mixer writes exact digital silence; the track itself never has
+    // a tenth of a second of it once it has begun. The pause is the longest
+    // such stretch, found to the sample.
+    auto silent = [&](size_t i) { return shown[2 * i] == 0 && shown[2 * i + 1] == 0; };
     size_t start = 0;
-    while (start + rate / 20 < a.size() && quiet(start)) start += rate / 100;
-    // The pause: the longest quiet stretch after the track began.
+    while (start < a.size() && silent(start)) ++start;
     size_t gapFrom = 0, gapTo = 0;
-    for (size_t i = start; i + rate / 20 < a.size();) {
-        if (!quiet(i)) {
-            i += rate / 100;
+    for (size_t i = start; i < a.size();) {
+        if (!silent(i)) {
+            ++i;
             continue;
         }
         size_t j = i;
-        while (j + rate / 20 < a.size() && quiet(j)) j += rate / 100;
+        while (j < a.size() && silent(j)) ++j;
         if (j - i > gapTo - gapFrom) gapFrom = i, gapTo = j;
         i = j;
     }
@@ -137,17 +134,18 @@ TEST(Sound, PausingKeepsPictureAndMusicTogether) {
         return place;
     };
     ASSERT_GT(gapFrom, start + span);
-    ASSERT_LT(gapTo + rate / 10 + span, a.size());
-    const size_t beforeFrom = gapFrom - span - rate / 20, afterFrom = gapTo + rate / 10;
-    const size_t endBefore = trackPlace(beforeFrom, beforeFrom - start) + (gapFrom - beforeFrom);
-    // The first window that is not all quiet starts up to 50 ms before the sound.
-    const size_t resumed = gapTo + rate / 20;
-    const size_t startAfter = trackPlace(afterFrom, endBefore) - (afterFrom - resumed);
+    ASSERT_LT(gapTo + span, a.size());
+    const size_t beforeFrom = gapFrom - span;
+    const size_t endBefore = trackPlace(beforeFrom, beforeFrom - start) + span;
+    const size_t startAfter = trackPlace(gapTo, endBefore);
     const double jump = (double(startAfter) - double(endBefore)) / rate;
-    std::printf("the track stopped at %.3f s and went on at %.3f s\n", double(endBefore) / rate,
+    std::printf("the track stopped at %.4f s and went on at %.4f s\n", double(endBefore) / rate,
                 double(startAfter) / rate);
-    // The quiet stretch's edges are found to 10 ms.
-    EXPECT_NEAR(jump, 0.0, 0.025) << "the track lost its place over the pause";
+    // Let go, the music is set to the picture; before and after, the two
+    // agree within 40 ms each (the sync suite holds that), so the track's
+    // place moves by at most their sum, never by whole beats.
+    EXPECT_NEAR(jump, 0.0, 0.080) << "the track lost its place over the pause";
+    const size_t resumed = gapTo;
     // The show's time at the stop against the track's.
     const double trackAt = double(startAfter + (a.size() - resumed)) / rate;
     std::printf("paused %.2f s; stopped at show %.2f s, track %.2f s\n", gapSeconds, stoppedAt, trackAt);
