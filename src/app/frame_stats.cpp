@@ -14,10 +14,11 @@ double quantile(std::vector<double> times, double q) {
     return times[rank - 1];
 }
 
-std::string benchWindowLine(unsigned from, unsigned to, const char* name, const std::vector<double>& frameMs) {
+std::string benchWindowLine(unsigned from, unsigned to, const char* name, const std::vector<double>& frameMs,
+                            const std::vector<double>& cpuMs) {
     char line[256];
-    std::snprintf(line, sizeof line, "window %u %u %s frames %zu median_ms %.3f p95_ms %.3f", from, to, name,
-                  frameMs.size(), quantile(frameMs, 0.5), quantile(frameMs, 0.95));
+    std::snprintf(line, sizeof line, "window %u %u %s frames %zu median_ms %.3f p95_ms %.3f cpu_median_ms %.3f", from,
+                  to, name, frameMs.size(), quantile(frameMs, 0.5), quantile(frameMs, 0.95), quantile(cpuMs, 0.5));
     return line;
 }
 

@@ -455,25 +455,39 @@ double timeMs(F f) {
     return (platformSeconds() - t0) * 1000.0;
 }
 
+// Wall and processor milliseconds of one advanced and drawn frame.
+struct FrameCost {
+    double wallMs, cpuMs;
+};
+FrameCost frameCost() {
+    const double cpu0 = platformCpuSeconds();
+    const double wall = timeMs([] {
+        advanceShowFrame();
+        drawFrame();
+    });
+    return {wall, (platformCpuSeconds() - cpu0) * 1000.0};
+}
+
 int runBench(const Options& o, double startupMs) {
     std::fputs(describeGlCapabilities().c_str(), stdout);
     // Frame times: each drawn frame with its own advance and the GL work.
     beforePresent = finishFrame;
     const uint64_t step = frameStep(defaultFps(o));
-    std::map<int, std::vector<double>> times;
+    std::map<int, std::vector<double>> times, cpuTimes;
     for (uint64_t frame = 0; showFrameMs(frame) <= kShowLengthMs; frame += step) {
         seekShow(frame);
         if (stopRequested()) return stopExitCode();
-        const double ms = timeMs([] {
-            advanceShowFrame();
-            drawFrame();
-        });
-        times[static_cast<int>(sceneWindowAt(elapsedMs()))].push_back(ms);
+        const FrameCost cost = frameCost();
+        const int w = static_cast<int>(sceneWindowAt(elapsedMs()));
+        times[w].push_back(cost.wallMs);
+        cpuTimes[w].push_back(cost.cpuMs);
     }
     std::printf("startup_ms %.1f\n", startupMs);
     for (int w = 0; w <= static_cast<int>(SceneWindow::Finale); ++w) {
         SceneWindow win = static_cast<SceneWindow>(w);
-        std::printf("%s\n", benchWindowLine(sceneWindowFrom(win), sceneWindowTo(win), sceneWindowName(win), times[w]).c_str());
+        std::printf("%s\n", benchWindowLine(sceneWindowFrom(win), sceneWindowTo(win), sceneWindowName(win), times[w],
+                                            cpuTimes[w])
+                                .c_str());
     }
 
     if (stopSignalled()) return stopExitCode();

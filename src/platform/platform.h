@@ -110,6 +110,9 @@ bool platformQuitRequested(int* exitCode);
 ShowTicks platformTicks();
 // High-resolution seconds for pacing and measuring.
 double platformSeconds();
+// Processor seconds the whole process has used, every thread (the GL
+// driver's too): a measure of work that a busy machine hardly changes.
+double platformCpuSeconds();
 void platformSleep(double seconds);
 // The refresh rate the display reports, 0 when unknown.
 int platformRefreshRate();

@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/resource.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -607,6 +608,12 @@ ShowTicks platformTicks() { return static_cast<ShowTicks>(SDL_GetTicks()); }
 
 double platformSeconds() {
     return static_cast<double>(SDL_GetPerformanceCounter()) / static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+double platformCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
 }
 
 void platformSleep(double seconds) {

@@ -11,8 +11,8 @@ TEST(FrameStats, QuantilesByNearestRank) {
     EXPECT_EQ(quantile(t, 1.0), 100);
     EXPECT_EQ(quantile({7}, 0.95), 7);
     EXPECT_EQ(quantile({}, 0.5), 0);
-    EXPECT_EQ(benchWindowLine(0, 25000, "intro", {1, 2, 3, 4}),
-              "window 0 25000 intro frames 4 median_ms 2.000 p95_ms 4.000");
+    EXPECT_EQ(benchWindowLine(0, 25000, "intro", {1, 2, 3, 4}, {3, 1, 2, 9}),
+              "window 0 25000 intro frames 4 median_ms 2.000 p95_ms 4.000 cpu_median_ms 2.000");
 }
 
 TEST(FrameStats, ProgressLineShowsFramesTimeAndSpeed) {

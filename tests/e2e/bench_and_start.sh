@@ -23,7 +23,7 @@ grep -v ': ' "$out/all.txt" >"$out/bench.txt"
 awk 'NR == 1 { if ($1 != "startup_ms" || !($2 > 0)) exit 1; next }
      NR == 10 { if ($1 != "seek_ms" || !($2 > 0)) exit 1; next }
      NR == 11 { if ($1 != "record_speed" || !($2 > 0)) exit 1; next }
-     { if ($1 != "window" || $5 != "frames" || !($6 > 0) || $7 != "median_ms" || !($8 > 0) || $9 != "p95_ms" || !($10 >= $8)) exit 1 }' \
+     { if ($1 != "window" || $5 != "frames" || !($6 > 0) || $7 != "median_ms" || !($8 > 0) || $9 != "p95_ms" || !($10 >= $8) || $11 != "cpu_median_ms" || !($12 > 0)) exit 1 }' \
   "$out/bench.txt" || fail "malformed bench output"
 [ "$(awk 'NR > 1 && NR < 10 { print $4 }' "$out/bench.txt" | tr '\n' ' ')" = \
   "intro landscape driven-strings hanging-bauble single-bauble-1 single-bauble-2 pictures finale " ] || fail "wrong windows"
