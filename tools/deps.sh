@@ -13,11 +13,13 @@ BUILD=(
 RECORD=(ffmpeg)
 # The tests: GoogleTest and Google Benchmark, the sanitizer and fuzzing
 # compiler, the tools the end-to-end scripts drive and measure with, and the
-# checkers of the Debian package, its launcher, metadata and manual.
+# checkers of the Debian package, its launcher, metadata and manual; the
+# Windows cross-compiler, the tools that build its libraries and Wine.
 TEST=(
   clang libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
   mpg123 sox imagemagick xvfb xauth xdotool procps util-linux perl
   lintian desktop-file-utils appstream man-db
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev meson ninja-build zip unzip wine64
 )
 
 case "${1:-play}" in

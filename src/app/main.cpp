@@ -23,6 +23,7 @@
 #include "app/show_state.h"
 #include "app/timeline.h"
 #include "image/texture.h"
+#include "platform/entry.h"
 #include "platform/platform.h"
 #include "platform/signals.h"
 #include "render/capabilities.h"

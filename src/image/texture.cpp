@@ -1,6 +1,9 @@
 // texture.cpp - texture uploads and the two-pass cut-out drawing.
 #include "image/texture.h"
 
+#ifdef _WIN32
+#include <windows.h>  // Windows' GL/glu.h needs its calling conventions
+#endif
 #include <GL/glu.h>
 
 #include "show/gl_state.h"

@@ -2,9 +2,11 @@
 #include <SDL.h>
 #include <epoxy/gl.h>
 
+#ifndef _WIN32
 #include <dlfcn.h>
 #include <link.h>
 #include <sys/resource.h>
+#endif
 #include <time.h>
 
 #include <algorithm>
@@ -75,9 +77,13 @@ bool withinDisplays(std::string& reason) {
 
 // A memory limit can keep the GL driver from loading at all: named then.
 std::string memoryLimitNote() {
+#ifdef _WIN32
+    return "";
+#else
     struct rlimit as{};
     if (getrlimit(RLIMIT_AS, &as) != 0 || as.rlim_cur == RLIM_INFINITY) return "";
     return " (the memory limit, ulimit -v, is " + std::to_string(as.rlim_cur >> 20) + " MB)";
+#endif
 }
 
 // The show draws into its own picture when there is one, else straight into
@@ -219,11 +225,18 @@ void chooseRenderSize() {
     drawableSize(&w, &h);
     const FrameArea a = frameArea(w, h);
     int rw = a.width, rh = a.height;
+    bool forceFrame = false;
     if (platform.config.renderWidth > 0) {
         rw = platform.config.renderWidth;
         rh = platform.config.renderHeight;
     } else if (platform.config.mode == VideoMode::Offscreen) {
+#ifdef _WIN32
+        // Windows keeps no pixels of a hidden window (they fail the pixel
+        // ownership test): the picture is always one of its own there.
+        forceFrame = true;
+#else
         if (a.width == w && a.height == h) return;
+#endif
     } else if (softwareGl()) {
         rw = 640;
         rh = 480;
@@ -233,7 +246,8 @@ void chooseRenderSize() {
     // Made now, so the load already draws where every frame will: the
     // rasterizer's code for a way of drawing is built for one target. A
     // window whose area is the render size needs no picture of its own.
-    platform.wantFrame = rw > 0 && rh > 0 && !(rw == a.width && rh == a.height && !platform.followDrawable);
+    platform.wantFrame =
+        rw > 0 && rh > 0 && (forceFrame || !(rw == a.width && rh == a.height && !platform.followDrawable));
     platform.barFrames = 3;
     platform.renderWidth = rw;
     platform.renderHeight = rh;
@@ -371,9 +385,16 @@ void platformShowLoaded() {
 bool platformInit(const PlatformConfig& config, std::string& error) {
     keepScratchMemory();
     platform.config = config;
-    // The offscreen modes need no display, whatever SDL_VIDEODRIVER says.
-    if (config.mode == VideoMode::Offscreen)
+    // The offscreen modes need no display, whatever SDL_VIDEODRIVER says. On
+    // Windows SDL's offscreen driver needs an EGL there is not: a window that
+    // is never shown does instead.
+    if (config.mode == VideoMode::Offscreen) {
+#ifdef _WIN32
+        SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "windows", SDL_HINT_OVERRIDE);
+#else
         SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "offscreen", SDL_HINT_OVERRIDE);
+#endif
+    }
     // Stop signals are ours (platform/signals.h), not SDL's quit event.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     bool up;

@@ -1,6 +1,9 @@
 // gl_state.cpp - the drawing's GL state, set in GL and kept here.
 #include "show/gl_state.h"
 
+#ifdef _WIN32
+#include <windows.h>  // Windows' GL/glu.h needs its calling conventions
+#endif
 #include <GL/glu.h>
 
 #include <cmath>

@@ -1,0 +1,18 @@
+# Cross-compiling for 64-bit Windows with Debian's MinGW-w64 (POSIX threads).
+# BAUBLES_WIN_DEPS, when given, is the prefix of the cross-built libraries;
+# pkg-config then looks there only.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
+set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
+if(BAUBLES_WIN_DEPS)
+  list(APPEND CMAKE_FIND_ROOT_PATH ${BAUBLES_WIN_DEPS})
+  set(ENV{PKG_CONFIG_LIBDIR} ${BAUBLES_WIN_DEPS}/lib/pkgconfig)
+  set(ENV{PKG_CONFIG_PATH} "")
+endif()
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
