@@ -15,7 +15,7 @@ OUT=${2:-$NATIVE/windows}
 mkdir -p "$OUT"
 OUT=$(cd "$OUT" && pwd)
 HOST=x86_64-w64-mingw32
-JOBS=${JOBS:-2}
+JOBS=${JOBS:-$(nproc)}
 PREFIX=$OUT/deps/prefix
 TOOLCHAIN=$ROOT/tools/windows/mingw-w64-x86_64.cmake
 log() { echo "windows: $*" >&2; }
