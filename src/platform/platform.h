@@ -43,8 +43,9 @@ FrameArea frameArea(int width, int height);
 // (../share/baubles). Asset reads go there. False, with the places looked at,
 // when none has them.
 bool platformFindAssets(std::string& lookedAt);
-// The show's picture gets a stencil too (the separate passes use one); a
-// picture made already is made again with it. The main context is current.
+// The show's picture gets a stencil too (the separate passes use one): it
+// is drawn into a picture of its own that has one, made again if made
+// already. The main context is current.
 void platformWantStencil();
 // The start-up load is over: the main context is made current on the
 // show's picture for the first frame.

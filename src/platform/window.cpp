@@ -219,24 +219,22 @@ bool softwareGl() {
 
 // Software GL pays for every pixel: it draws at 640x480 on any screen.
 // Hardware GL draws at the window's own 4:3 area, for a sharp picture.
-// Offscreen, a 4:3 size needs no picture of its own.
 void chooseRenderSize() {
     int w = 0, h = 0;
     drawableSize(&w, &h);
     const FrameArea a = frameArea(w, h);
     int rw = a.width, rh = a.height;
-    bool forceFrame = false;
+    // With no window to be seen, the show always draws into a picture of
+    // its own: both ways of drawing the passes rasterize into the same kind
+    // of target (the stencil the separate passes need is only ever one of
+    // its own), and on Linux as on Windows, which keeps no pixels of a
+    // hidden window.
+    const bool ownPicture = platform.config.mode == VideoMode::Offscreen;
     if (platform.config.renderWidth > 0) {
         rw = platform.config.renderWidth;
         rh = platform.config.renderHeight;
-    } else if (platform.config.mode == VideoMode::Offscreen) {
-#ifdef _WIN32
-        // Windows keeps no pixels of a hidden window (they fail the pixel
-        // ownership test): the picture is always one of its own there.
-        forceFrame = true;
-#else
-        if (a.width == w && a.height == h) return;
-#endif
+    } else if (ownPicture) {
+        // the window's 4:3 area
     } else if (softwareGl()) {
         rw = 640;
         rh = 480;
@@ -247,7 +245,7 @@ void chooseRenderSize() {
     // rasterizer's code for a way of drawing is built for one target. A
     // window whose area is the render size needs no picture of its own.
     platform.wantFrame =
-        rw > 0 && rh > 0 && (forceFrame || !(rw == a.width && rh == a.height && !platform.followDrawable));
+        rw > 0 && rh > 0 && (ownPicture || !(rw == a.width && rh == a.height && !platform.followDrawable));
     platform.barFrames = 3;
     platform.renderWidth = rw;
     platform.renderHeight = rh;
@@ -374,7 +372,20 @@ FrameArea frameArea(int width, int height) {
 void platformWantStencil() {
     if (platform.frameStencil) return;
     platform.frameStencil = true;
-    if (platform.frame && makeFrame(platform.renderWidth, platform.renderHeight)) makeMainCurrent();
+    if (!platform.window || !platform.context) return;
+    if (!platform.wantFrame) {
+        // The window itself has no stencil: the separate passes draw into a
+        // picture of their own, the size of the window's 4:3 area.
+        int w = 0, h = 0;
+        drawableSize(&w, &h);
+        const FrameArea a = frameArea(w, h);
+        if (platform.renderWidth <= 0) platform.renderWidth = a.width, platform.renderHeight = a.height;
+        platform.wantFrame = true;
+    }
+    if (makeFrame(platform.renderWidth, platform.renderHeight)) {
+        buildBlits();
+        makeMainCurrent();
+    }
 }
 
 void platformShowLoaded() {
@@ -434,7 +445,10 @@ bool platformOpenWindow(std::string& error) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 1);
     SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
     SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    // No stencil: with one, the software rasterizer's depth test takes a
+    // slower path in every scene; the separate passes get a picture of
+    // their own that has one.
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
     SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);

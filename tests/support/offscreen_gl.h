@@ -23,6 +23,9 @@ inline bool openOffscreenGl(int width = 64, int height = 64) {
     config.mode = VideoMode::Offscreen;
     config.width = width;
     config.height = height;
+    // The picture the tests draw in and read back is the whole window.
+    config.renderWidth = width;
+    config.renderHeight = height;
     std::string error;
     ok = platformInit(config, error) && platformOpenWindow(error);
     // The tests draw the separate passes too, which keep a stencil.
