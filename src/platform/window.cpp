@@ -136,6 +136,12 @@ FrameArea pictureArea(int w, int h, bool* whole) {
 // the viewport for anything drawn over it.
 void composeFrame() {
     if (!platform.frame) return;
+    if (platform.config.mode == VideoMode::Offscreen) {
+        // Nothing is seen: the picture is read back where it was drawn.
+        glBindFramebuffer(GL_FRAMEBUFFER, platform.frame);
+        glViewport(0, 0, platform.renderWidth, platform.renderHeight);
+        return;
+    }
     int w = 0, h = 0;
     drawableSize(&w, &h);
     bool whole = false;
@@ -153,6 +159,17 @@ void composeFrame() {
                       GL_COLOR_BUFFER_BIT, whole ? GL_NEAREST : GL_LINEAR);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     glViewport(a.x, a.y, a.width, a.height);
+}
+
+// What composeFrame leaves to read back: the window, or the picture itself
+// where no window is seen.
+void outputSize(int* w, int* h) {
+    if (platform.config.mode == VideoMode::Offscreen && platform.frame) {
+        *w = platform.renderWidth;
+        *h = platform.renderHeight;
+        return;
+    }
+    drawableSize(w, h);
 }
 
 void swapBuffers() {
@@ -431,7 +448,7 @@ bool platformInit(const PlatformConfig& config, std::string& error) {
     host.releaseContext = releaseContext;
     host.screenSize = screenSize;
     host.composeFrame = composeFrame;
-    host.outputSize = drawableSize;
+    host.outputSize = outputSize;
     host.postQuit = postQuit;
     host.readFile = platformReadFile;
     installViewHost();

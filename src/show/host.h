@@ -33,7 +33,8 @@ struct Host {
     // Puts the finished picture where it is shown (scaled into the window
     // between black bars, when they differ), ready to read back or present.
     void (*composeFrame)();
-    // The size of what composeFrame leaves to read back: the whole window.
+    // The size of what composeFrame leaves to read back: the whole window,
+    // or the picture where no window is seen.
     void (*outputSize)(int* width, int* height);
     // Ends the event loop with the given exit code.
     void (*postQuit)(int code);
