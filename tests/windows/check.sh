@@ -110,6 +110,25 @@ code=$?
 [ "$code" = 1 ] && grep -q "needs ffmpeg" "$out/rec.log" && [ ! -e "$out/work/v.mp4" ] ||
   { fail "a recording with no ffmpeg on the PATH gave exit $code"; cat "$out/rec.log"; }
 
+# A recording through an encoder on the PATH (a stand-in for ffmpeg.exe):
+# every frame reaches its standard input, the track is handed over by a name
+# beyond ASCII, and its output gets the final name; a failing encoder leaves
+# nothing and ends the program with 1.
+mkdir -p "$out/bin"
+x86_64-w64-mingw32-gcc-posix -O2 -municode -o "$out/bin/ffmpeg.exe" "$root/tests/windows/encoder_stand_in.c" ||
+  fail "the encoder stand-in does not build"
+binpath=$(winepath -w "$out/bin" 2>/dev/null)
+WINEPATH="$binpath" win --record "$out/work/v.mp4" --from 290 --to 291 --fps 10 --size 160x120 >"$out/rec2.log" 2>&1
+code=$?
+track_bytes=$(stat -c %s "$data/muzyka/I po co to.mp3")
+[ "$code" = 0 ] && [ "$(cat "$out/work/v.mp4" 2>/dev/null)" = "frame bytes $((160 * 120 * 4 * 10)) track bytes $track_bytes" ] ||
+  { fail "a recording through the encoder stand-in: exit $code, output '$(cat "$out/work/v.mp4" 2>/dev/null)'"; cat "$out/rec2.log"; }
+STAND_IN_EXIT=1 WINEPATH="$binpath" win --record "$out/work/v2.mp4" --from 290 --to 291 --fps 10 --size 160x120 \
+  >"$out/rec3.log" 2>&1
+code=$?
+[ "$code" = 1 ] && [ -z "$(ls -A "$out/work" | grep -v '^v.mp4$')" ] ||
+  { fail "a failing encoder: exit $code, left $(ls -A "$out/work" | tr '\n' ' ')"; cat "$out/rec3.log"; }
+
 # Spoiled and missing data, in a copy of the unpacked folder: the show goes
 # on as on Linux, saying what it missed.
 spoiled="$out/spoiled ż"
