@@ -190,10 +190,10 @@ void buildBlits() {
     glFinish();
 }
 
-// Makes, or remakes at a new size, the picture the show draws into: an RGB
-// colour (read back, its alpha is whole, as the window's) and a 24-bit
-// depth (with a stencil where the separate passes need one), both
-// renderbuffers,
+// Makes, or remakes at a new size, the picture the show draws into: an RGBA
+// colour (the software rasterizer writes it faster than RGB; nothing reads
+// its alpha) and a 24-bit depth (with a stencil where the separate passes
+// need one), both renderbuffers,
 // so the picture takes none of the texture names the show counts from 1
 // and can be made before the load. False if GL refuses it.
 bool makeFrame(int w, int h) {
@@ -204,7 +204,7 @@ bool makeFrame(int w, int h) {
         glGenRenderbuffers(1, &platform.frameDepth);
     }
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameColour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB8, w, h);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, w, h);
     glBindRenderbuffer(GL_RENDERBUFFER, platform.frameDepth);
     // The stencil only where it is used: with it the software rasterizer's
     // depth test takes a slower path in every scene.
