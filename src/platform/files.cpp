@@ -1,6 +1,7 @@
 // files.cpp - reading regular files only, and writing outputs through a
 // private file that is renamed into place.
 #include "platform/files.h"
+#include "platform/read_bounded.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -41,8 +42,6 @@ std::string kindOf(mode_t mode) {
     if (S_ISLNK(mode)) return "a symbolic link";
     return "not a regular file";
 }
-
-std::string megabytes(size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
 std::string errnoText(int err) {
     // SIGXFSZ is ignored (platform/signals.h): a write past ulimit -f fails.
@@ -193,35 +192,18 @@ FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t
 }
 
 bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
-    bytes.clear();
-    bool ok = true;
-    try {
-        struct stat st;
-        if (fstat(fd, &st) == 0) bytes.reserve(static_cast<size_t>(st.st_size));
-        uint8_t chunk[1 << 16];
-        for (;;) {
-            const ssize_t n = read(fd, chunk, sizeof chunk);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0) {
-                reason = "cannot be read: " + errnoText(errno);
-                ok = false;
-                break;
+    struct stat st;
+    const uint64_t size = fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    return readBounded(
+        [fd](uint8_t* chunk, size_t room, std::string& why) -> long {
+            for (;;) {
+                const ssize_t n = read(fd, chunk, room);
+                if (n < 0 && errno == EINTR) continue;
+                if (n < 0) why = "cannot be read: " + errnoText(errno);
+                return static_cast<long>(n);
             }
-            if (n == 0) break;
-            // The file may grow while it is read; the limit holds all the same.
-            if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
-                reason = "is larger than " + megabytes(maxBytes);
-                ok = false;
-                break;
-            }
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-    } catch (const std::bad_alloc&) {
-        reason = "does not fit in memory";
-        ok = false;
-    }
-    if (!ok) bytes = std::vector<uint8_t>();
-    return ok;
+        },
+        size, maxBytes, bytes, reason);
 }
 
 void platformCloseFile(int fd) {

@@ -6,6 +6,7 @@
 #include <stdlib.h>
 
 #include "platform/files.h"
+#include "platform/read_bounded.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -27,8 +28,6 @@ struct PlatformOutput {
 };
 
 namespace {
-
-std::string megabytes(size_t bytes) { return std::to_string(bytes >> 20) + " MB"; }
 
 std::string lastErrorText() { return windowsErrorText(GetLastError()); }
 
@@ -233,33 +232,14 @@ FileRead platformReadFile(const char* path, size_t maxBytes, std::vector<uint8_t
 }
 
 bool platformReadOpenFile(int fd, size_t maxBytes, std::vector<uint8_t>& bytes, std::string& reason) {
-    bytes.clear();
-    bool ok = true;
-    try {
-        const long long size = _filelengthi64(fd);
-        if (size > 0 && static_cast<uint64_t>(size) <= maxBytes) bytes.reserve(static_cast<size_t>(size));
-        uint8_t chunk[1 << 16];
-        for (;;) {
-            const int n = _read(fd, chunk, sizeof chunk);
-            if (n < 0) {
-                reason = std::string("cannot be read: ") + std::strerror(errno);
-                ok = false;
-                break;
-            }
-            if (n == 0) break;
-            if (bytes.size() + static_cast<size_t>(n) > maxBytes) {
-                reason = "is larger than " + megabytes(maxBytes);
-                ok = false;
-                break;
-            }
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        }
-    } catch (const std::bad_alloc&) {
-        reason = "does not fit in memory";
-        ok = false;
-    }
-    if (!ok) bytes = std::vector<uint8_t>();
-    return ok;
+    const long long size = _filelengthi64(fd);
+    return readBounded(
+        [fd](uint8_t* chunk, size_t room, std::string& why) -> long {
+            const int n = _read(fd, chunk, static_cast<unsigned>(room));
+            if (n < 0) why = std::string("cannot be read: ") + std::strerror(errno);
+            return n;
+        },
+        size > 0 ? static_cast<uint64_t>(size) : 0, maxBytes, bytes, reason);
 }
 
 void platformCloseFile(int fd) {

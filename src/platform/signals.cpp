@@ -3,6 +3,7 @@
 // write, unlink, kill, sem_post, raise and _exit, which are safe inside a
 // signal handler.
 #include "platform/signals.h"
+#include "platform/uncaught.h"
 
 #include <limits.h>
 #include <pthread.h>
@@ -111,15 +112,7 @@ std::terminate_handler previousTerminate = nullptr;
 // anything else gets the clean-up before the runtime's own report.
 void onTerminate() {
     SignalState& s = signalState;
-    bool outOfMemory = false;
-    if (std::exception_ptr e = std::current_exception()) {
-        try {
-            std::rethrow_exception(e);
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        } catch (...) {
-        }
-    }
+    const bool outOfMemory = uncaughtIsOutOfMemory();
     removeFilesAndChild();
     if (outOfMemory) {
         say("baubles: out of memory");

@@ -5,6 +5,7 @@
 // crash arrives as an unhandled exception. The encoder child is in a job
 // that ends with the program, whatever way it ends.
 #include "platform/signals.h"
+#include "platform/uncaught.h"
 
 #include <io.h>
 #include <signal.h>
@@ -116,15 +117,7 @@ void onAbort(int) {
 std::terminate_handler previousTerminate = nullptr;
 
 void onTerminate() {
-    bool outOfMemory = false;
-    if (std::exception_ptr e = std::current_exception()) {
-        try {
-            std::rethrow_exception(e);
-        } catch (const std::bad_alloc&) {
-            outOfMemory = true;
-        } catch (...) {
-        }
-    }
+    const bool outOfMemory = uncaughtIsOutOfMemory();
     removeFilesAndChild();
     if (outOfMemory) {
         say("baubles: out of memory\n");
